@@ -1,0 +1,113 @@
+#include "app/tavix_menu.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/url.h"
+#include "ui/live_labels.h"
+#include "ui/status_menu.h"
+
+namespace tavix {
+
+TavixMenu::TavixMenu(Ports ports, Options options)
+    : ports_(ports), options_(std::move(options)), state_(options_.home) {}
+
+TavixMenu::~TavixMenu() {
+    if (instanceLock_ >= 0) ::close(instanceLock_);
+}
+
+void TavixMenu::readStatus() { status = readStatusFile(root() / "status.json"); }
+
+bool TavixMenu::fresh() const { return isFresh(status, ports_.clock.nowMilliseconds()); }
+
+bool TavixMenu::working() const { return isWorking(status, ports_.clock.nowMilliseconds()); }
+
+std::string TavixMenu::connectionLabel() const {
+    return tavix::connectionLabel(paired(), paused(), status, ports_.clock.nowMilliseconds());
+}
+
+void TavixMenu::applicationDidFinishLaunching() {
+    instanceLock_ = acquireInstanceLock(options_.instanceLock);
+    if (instanceLock_ == -1) {
+        ports_.application.terminate();
+        return;
+    }
+    ports_.item.create("Tavix Link", *this);
+    refresh();
+    const auto& args = options_.arguments;
+    if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) perform(Command::showSettings);
+    ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
+}
+
+void TavixMenu::refresh() {
+    refreshStatusAndLabels();
+    // Some tray hosts never say that the menu opens: keep its rows current while it is closed.
+    if (!ports_.item.menuOpen()) ports_.item.setMenu(menuRows());
+}
+
+void TavixMenu::refreshStatusAndLabels() {
+    readStatus();
+    const double now = ports_.clock.nowMilliseconds();
+    const bool isPaired = paired();
+    const bool isPaused = paused();
+    ports_.item.setTooltip("Tavix Link · " + tavix::connectionLabel(isPaired, isPaused, status, now));
+    if (settingsWindow) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status, now));
+}
+
+void TavixMenu::showSettings() {
+    if (settingsWindow) {
+        ports_.settings.present(/*centre=*/false);
+        ports_.application.activate();
+        return;
+    }
+    ports_.settings.build(hostOrWhole(server()), *this);
+    settingsWindow = true;
+    refresh();
+    ports_.settings.present(/*centre=*/true);
+    ports_.application.activate();
+}
+
+void TavixMenu::alert(const std::string& title, const std::string& text) {
+    ports_.application.activate();
+    ports_.dialogs.alert(title, text);
+}
+
+std::optional<std::vector<std::string>> TavixMenu::form(const std::string& title, const std::string& text,
+                                                        const std::vector<FormField>& fields,
+                                                        const std::string& button) {
+    ports_.application.activate();
+    return ports_.dialogs.form(title, text, fields, button);
+}
+
+void TavixMenu::quit() { ports_.application.terminate(); }
+
+void TavixMenu::menuWillOpen() {
+    refreshStatusAndLabels();
+    ports_.item.setMenu(menuRows());
+}
+
+std::vector<MenuRow> TavixMenu::menuRows() const {
+    const double now = ports_.clock.nowMilliseconds();
+    MenuInputs in;
+    in.paired = paired();
+    in.paused = paused();
+    in.loginDisabled = loginDisabled();
+    in.connectionLabel = tavix::connectionLabel(in.paired, in.paused, status, now);
+    in.server = server();
+    in.operation = operation;
+    in.fresh = isFresh(status, now);
+    in.working = isWorking(status, now);
+    in.status = &status;
+    return statusMenu(in);
+}
+
+void TavixMenu::perform(Command command) {
+    switch (command) {
+        case Command::showSettings: showSettings(); break;
+        case Command::quit: quit(); break;
+        default: break;
+    }
+}
+
+}  // namespace tavix

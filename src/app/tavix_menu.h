@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/error.h"
+#include "platform/http.h"
+#include "platform/main_queue.h"
+#include "platform/single_instance.h"
+#include "platform/settings_view.h"
+#include "platform/status_item.h"
+#include "state/config.h"
+#include "state/state_directory.h"
+#include "state/status.h"
+#include "ui/menu_row.h"
+
+namespace tavix {
+
+// What the application asks of the desktop and the outside world.
+struct Ports {
+    MainQueue& mainQueue;
+    Dialogs& dialogs;
+    StatusItem& item;
+    SettingsView& settings;
+    Desktop& desktop;
+    Http& http;
+    Application& application;
+    const Clock& clock;
+};
+
+struct Options {
+    std::filesystem::path home = userHome();
+    std::vector<std::string> arguments;  // the command line, the program first
+    std::filesystem::path appPath;       // the running executable
+    std::filesystem::path instanceLock = defaultInstanceLockPath();
+    // Programs the application runs; tests point them at scripts.
+    std::string launchctl = "/bin/launchctl";
+    std::string shell = "/bin/sh";
+    // Time limits, in seconds.
+    double launchTimeout = 30;
+    double setupTimeout = 420;
+    double adbTimeout = 30;
+    double claimTimeout = 20;
+    double downloadTimeout = 25;
+};
+
+using Environment = std::map<std::string, std::string>;
+using ProcessCompletion = std::function<void(std::int32_t status, std::string output)>;
+
+// The application: holds what it keeps in memory and forwards each command to the subsystem that carries it out.
+// Main thread only.
+class TavixMenu final : public StatusItemDelegate {
+public:
+    TavixMenu(Ports ports, Options options);
+    TavixMenu(const TavixMenu&) = delete;
+    TavixMenu& operator=(const TavixMenu&) = delete;
+    ~TavixMenu() override;
+
+    // State directory and its files.
+    const std::filesystem::path& home() const { return state_.home(); }
+    std::filesystem::path root() const { return state_.root(); }
+    Config config() const { return state_.config(); }
+    std::string server() const { return state_.server(); }
+    bool paused() const { return state_.paused(); }
+    bool paired() const { return state_.paired(); }
+    bool loginDisabled() const { return state_.loginDisabled(); }
+    [[nodiscard]] std::optional<Error> writePrivate(std::string_view data, std::string_view name) const {
+        return state_.writePrivate(data, name);
+    }
+    const StateDirectory& state() const { return state_; }
+
+    // The bridge's status.
+    void readStatus();
+    bool fresh() const;
+    bool working() const;
+    std::string connectionLabel() const;
+
+    // Start-up, refresh and quit.
+    void applicationDidFinishLaunching();
+    void refresh();
+    void quit();
+
+    // Settings window.
+    void showSettings();
+
+    // Messages and questions.
+    void alert(const std::string& title, const std::string& text);
+    std::optional<std::vector<std::string>> form(const std::string& title, const std::string& text,
+                                                 const std::vector<FormField>& fields, const std::string& button);
+
+    // Status menu.
+    void menuWillOpen() override;
+    std::vector<MenuRow> menuRows() const;
+    void perform(Command command) override;
+
+    const Ports& ports() const { return ports_; }
+    const Options& options() const { return options_; }
+
+    bool operation = false;  // a long operation of ours is under way
+    Status status = Status::object();
+    bool settingsWindow = false;  // the settings window has been built
+
+private:
+    // refresh() without the menu: status, tooltip and the settings window's live lines.
+    void refreshStatusAndLabels();
+
+    Ports ports_;
+    Options options_;
+    StateDirectory state_;
+    int instanceLock_ = -1;
+};
+
+}  // namespace tavix

@@ -1,0 +1,103 @@
+#include "platform/curl_http.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tavix {
+namespace {
+
+struct Received {
+    std::string body;
+    std::size_t limit = 0;
+    bool cut = false;
+};
+
+std::size_t receive(char* data, std::size_t size, std::size_t count, void* context) {
+    auto* received = static_cast<Received*>(context);
+    const std::size_t bytes = size * count;
+    if (received->limit != 0 && received->body.size() + bytes >= received->limit) {
+        // Enough to refuse it: stop here rather than hold whatever a server cares to send.
+        received->body.append(data, received->limit - received->body.size());
+        received->cut = true;
+        return 0;
+    }
+    received->body.append(data, bytes);
+    return bytes;
+}
+
+void initialiseOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+}  // namespace
+
+CurlHttp::CurlHttp(std::string authorityFile) : authorityFile_(std::move(authorityFile)) {}
+
+void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> completion) {
+    initialiseOnce();
+    // The worker owns copies of everything it uses, so it may outlive this object.
+    std::thread([http = CurlHttp(authorityFile_), request = std::move(request), completion = std::move(completion)] {
+        completion(http.perform(request));
+    }).detach();
+}
+
+HttpResponse CurlHttp::perform(const HttpRequest& request) const {
+    initialiseOnce();
+    HttpResponse response;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) {
+        response.transportError = "Could not start a network request.";
+        return response;
+    }
+    CURL* handle = curl.get();
+    Received received;
+    received.limit = request.maxBodyBytes;
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_slist* headers = nullptr;
+    for (const auto& [name, value] : request.headers) headers = curl_slist_append(headers, (name + ": " + value).c_str());
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, curl_slist_free_all);
+
+    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 16L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!authorityFile_.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeoutSeconds * 1000));
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList.get());
+    if (request.method == "POST") {
+        curl_easy_setopt(handle, CURLOPT_POST, 1L);
+        const std::string& body = request.body ? *request.body : std::string();
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(handle, CURLOPT_COPYPOSTFIELDS, body.c_str());
+    } else if (request.method != "GET") {
+        curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    }
+
+    const CURLcode result = curl_easy_perform(handle);
+    if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && received.cut)) {
+        response.transportError = errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(result);
+        return response;
+    }
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    char* finalUrl = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &finalUrl);
+    response.status = status;
+    response.finalUrl = finalUrl != nullptr ? finalUrl : request.url;
+    response.body = std::move(received.body);
+    response.bodyCut = received.cut;
+    return response;
+}
+
+}  // namespace tavix

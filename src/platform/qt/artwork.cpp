@@ -1,0 +1,196 @@
+#include "platform/qt/artwork.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QIconEngine>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSaveFile>
+
+#include <cmath>
+#include <numbers>
+
+namespace tavix {
+namespace {
+
+// Drawing coordinates are given with the origin at the bottom-left and y upwards; Qt's run downwards.
+QRectF flipped(qreal s, qreal x, qreal y, qreal w, qreal h) { return QRectF(x, s - y - h, w, h); }
+
+QColor srgb(double r, double g, double b, double a = 1.0) { return QColor::fromRgbF(float(r), float(g), float(b), float(a)); }
+
+QString logoResourcePath() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {folder + "/Tavix.png", folder + "/../share/tavix-menu/Tavix.png"}) {
+        if (QFile::exists(candidate)) return candidate;
+    }
+    return {};
+}
+
+void paintVectorLogo(QPainter& painter, qreal s) {
+    const QRectF tile = QRectF(0, 0, s, s).adjusted(0.025 * s, 0.025 * s, -0.025 * s, -0.025 * s);
+    QPainterPath shape;
+    shape.addRoundedRect(tile, 0.26 * s, 0.26 * s);
+
+    // -38° (counter-clockwise, y up): mint at the upper left to blue at the lower right, spanning the tile's box.
+    const double angle = -38.0 * std::numbers::pi / 180.0;
+    const QPointF direction(std::cos(angle), -std::sin(angle));
+    const qreal half = tile.width() / 2 * std::abs(direction.x()) + tile.height() / 2 * std::abs(direction.y());
+    QLinearGradient gradient(tile.center() - direction * half, tile.center() + direction * half);
+    gradient.setColorAt(0, srgb(0.58, 0.94, 0.73));
+    gradient.setColorAt(1, srgb(0.4, 0.7, 0.98));
+    painter.fillPath(shape, gradient);
+
+    painter.save();
+    painter.setClipPath(shape);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgbF(1, 1, 1, 0.14f));
+    painter.drawEllipse(flipped(s, 0.52 * s, 0.52 * s, 0.55 * s, 0.55 * s));
+    painter.restore();
+
+    const QFont font = interfaceFont(0.54 * s, QFont::Black);
+    const QFontMetricsF metrics(font);
+    const QString letter = QStringLiteral("T");
+    const qreal w = metrics.horizontalAdvance(letter);
+    const qreal h = metrics.height();
+    // The letter's line box sits centred and lifted by 1.8 % of the size.
+    const qreal top = (s - h) / 2 - 0.018 * s;
+    painter.setFont(font);
+    painter.setPen(srgb(0.05, 0.13, 0.13));
+    painter.drawText(QPointF((s - w) / 2, top + metrics.ascent()), letter);
+}
+
+class MenuBarIconEngine final : public QIconEngine {
+public:
+    explicit MenuBarIconEngine(QColor color) : color_(color) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        paintMenuBarLogo(*painter, rect, color_);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
+        QPixmap pixmap(size * scale);
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter painter(&pixmap);
+            paintMenuBarLogo(painter, QRectF(QPointF(0, 0), QSizeF(size * scale)), color_);
+        }
+        pixmap.setDevicePixelRatio(scale);
+        return pixmap;
+    }
+    QIconEngine* clone() const override { return new MenuBarIconEngine(color_); }
+    QString key() const override { return QStringLiteral("tavix-menubar"); }
+
+private:
+    QColor color_;
+};
+
+}  // namespace
+
+QFont interfaceFont(qreal pixelSize, int weight) {
+    QFont font(QStringLiteral("Inter"));
+    if (QFontInfo(font).family() != QLatin1String("Inter")) font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(std::max(1, qRound(pixelSize)));
+    font.setWeight(QFont::Weight(weight));
+    return font;
+}
+
+void paintLogo(QPainter& painter, const QRectF& rect) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Looked up on every call: dropping in a new Tavix.png changes the logo without a restart.
+    const QString resource = logoResourcePath();
+    QImage bitmap;
+    if (!resource.isEmpty() && bitmap.load(resource) && !bitmap.isNull()) {
+        painter.drawImage(rect, bitmap);
+    } else {
+        painter.translate(rect.topLeft());
+        paintVectorLogo(painter, rect.width());
+    }
+    painter.restore();
+}
+
+QImage logo(int size, qreal devicePixelRatio) {
+    const int pixels = std::max(1, qRound(size * devicePixelRatio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        paintLogo(painter, QRectF(0, 0, pixels, pixels));
+    }
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
+}
+
+void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(rect.topLeft());
+    painter.scale(rect.width() / 18.0, rect.height() / 18.0);
+    const qreal s = 18.0;
+
+    QPen pen(color, 1.5);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(flipped(s, 1.5, 2.3, 15.0, 12.7), 5, 5);
+
+    pen.setWidthF(1.4);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.drawLine(QPointF(5.0, s - 14.3), QPointF(4.2, s - 16.0));
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(flipped(s, 3.3, 15.6, 1.7, 1.7));
+
+    QPainterPath face;
+    face.moveTo(4.2, s - 9.1);
+    face.cubicTo(5.0, s - 10.8, 6.5, s - 10.8, 7.3, s - 9.1);
+    face.moveTo(10.7, s - 9.1);
+    face.cubicTo(11.5, s - 10.8, 13.0, s - 10.8, 13.8, s - 9.1);
+    face.moveTo(6.3, s - 6.7);
+    face.lineTo(7.6, s - 5.3);
+    face.lineTo(9.0, s - 6.7);
+    face.lineTo(10.4, s - 5.3);
+    face.lineTo(11.7, s - 6.7);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(face);
+    painter.restore();
+}
+
+QIcon menuBarLogo(const QColor& color) { return QIcon(new MenuBarIconEngine(color)); }
+
+int renderIcon(const QString& path, QString* error) {
+    QImage image(1024, 1024, QImage::Format_ARGB32);
+    if (image.isNull()) return 1;
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        if (!painter.isActive()) return 1;
+        paintLogo(painter, QRectF(0, 0, 1024, 1024));
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") || png.isEmpty()) return 1;
+
+    // QSaveFile writes beside the target and renames it into place: readers never see half a PNG.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
+        if (error != nullptr) *error = QStringLiteral("Could not write “%1”: %2").arg(path, file.errorString());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tavix

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QImage>
+#include <QRectF>
+#include <QString>
+
+class QPainter;
+
+namespace tavix {
+
+// Inter at a pixel size and weight (600 semibold, 900 black, …), else the platform's sans-serif.
+QFont interfaceFont(qreal pixelSize, int weight);
+
+// The application logo filling the square `rect`: Tavix.png beside the program (or in its data folder) when
+// present, stretched to the square; otherwise the drawn tile and monogram, every length proportional to the size.
+void paintLogo(QPainter& painter, const QRectF& rect);
+QImage logo(int size, qreal devicePixelRatio = 1.0);
+
+// The tray icon: an outlined robot head drawn in `color` on an 18-unit grid scaled to `rect`.
+void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color);
+// An icon that paints the tray shape at whatever size and pixel ratio the tray asks for.
+QIcon menuBarLogo(const QColor& color);
+
+// Writes the 1024-pixel logo as a PNG file, replacing `path` in one step. Returns the exit status (0 on success);
+// a write failure also fills `error`.
+int renderIcon(const QString& path, QString* error);
+
+}  // namespace tavix

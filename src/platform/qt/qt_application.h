@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include "platform/application.h"
+
+namespace tavix {
+
+class QtApplication final : public QObject, public Application {
+    Q_OBJECT
+public:
+    void activate() override;
+    void terminate() override;
+    void startRepeatingTimer(double seconds, std::function<void()> tick) override;
+
+private:
+    QTimer timer_;
+};
+
+}  // namespace tavix

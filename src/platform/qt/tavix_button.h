@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+
+namespace tavix {
+
+// The settings window's flat, rounded push button.
+class TavixButton final : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit TavixButton(const QString& title, QWidget* parent = nullptr);
+
+    // Replacing either colour takes effect at the next repaint.
+    QColor fill = QColor::fromRgbF(0.14f, 0.18f, 0.18f, 1.0f);
+    QColor ink = Qt::white;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace tavix

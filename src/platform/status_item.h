@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/command.h"
+#include "ui/menu_row.h"
+
+namespace tavix {
+
+class StatusItemDelegate : public CommandTarget {
+public:
+    // The status menu is about to open.
+    virtual void menuWillOpen() = 0;
+};
+
+// The tray icon with its tooltip and status menu.
+class StatusItem {
+public:
+    virtual ~StatusItem() = default;
+    // Shows the icon (as soon as the desktop has a tray) with the status menu attached.
+    virtual void create(const std::string& accessibleName, StatusItemDelegate& delegate) = 0;
+    virtual void setTooltip(const std::string& text) = 0;
+    virtual void setMenu(const std::vector<MenuRow>& rows) = 0;
+    // True while the menu is on screen; its rows are then left alone.
+    virtual bool menuOpen() const = 0;
+};
+
+}  // namespace tavix

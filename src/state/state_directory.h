@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/error.h"
+#include "state/config.h"
+
+namespace tavix {
+
+// The directory shared with the bridge. Nothing is cached: every call reads the environment and the disk anew.
+class StateDirectory {
+public:
+    explicit StateDirectory(std::filesystem::path home) : home_(std::move(home)) {}
+
+    const std::filesystem::path& home() const { return home_; }
+    // $TAVIX_HOME (empty meaning the current directory), else ~/.tavix; always absolute.
+    std::filesystem::path root() const;
+    std::filesystem::path entry(std::string_view name) const { return root() / name; }
+
+    Config config() const;
+    std::string server() const;
+    bool paused() const;
+    bool paired() const;
+    bool loginDisabled() const;
+    bool exists(std::string_view name) const;
+
+    // Replaces entry `name` with `data` all at once, private to the user (directory 0700, file 0600).
+    [[nodiscard]] std::optional<Error> writePrivate(std::string_view data, std::string_view name) const;
+
+private:
+    std::filesystem::path home_;
+};
+
+// The current user's home directory: $HOME, else the password database.
+std::filesystem::path userHome();
+
+}  // namespace tavix

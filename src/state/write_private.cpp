@@ -1,0 +1,96 @@
+#include "state/write_private.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/uuid.h"
+
+namespace tavix {
+namespace {
+
+std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }
+
+// mkdir -p with 0700 for each directory made; existing directories keep their permissions.
+std::optional<Error> makeDirectories(const std::filesystem::path& directory) {
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return std::nullopt;
+        return Error{std::string(kDirectoryDomain), ENOTDIR,
+                     "Could not create the folder " + quoted(directory) + ": " + std::strerror(ENOTDIR)};
+    }
+    if (directory.has_parent_path() && directory.parent_path() != directory) {
+        if (auto error = makeDirectories(directory.parent_path())) return error;
+    }
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+        int err = errno;
+        return Error{std::string(kDirectoryDomain), err,
+                     "Could not create the folder " + quoted(directory) + ": " + std::strerror(err)};
+    }
+    return std::nullopt;
+}
+
+// 0 when all of `data` went out, else the errno of the failure.
+int writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t wrote = ::write(fd, data.data(), data.size());
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote < 0) return errno;
+        if (wrote == 0) return EIO;
+        data.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return 0;
+}
+
+void syncDirectory(const std::filesystem::path& directory) {
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::optional<Error> writePrivate(const std::filesystem::path& directory, std::string_view data,
+                                  std::string_view name) {
+    auto normal = directory.lexically_normal();
+    if (normal.has_relative_path() && !normal.has_filename()) normal = normal.parent_path();
+    if (auto error = makeDirectories(normal)) return error;
+
+    const auto target = directory / name;
+    const auto temporary = directory / (".menu-" + makeUuid());
+
+    // Exclusive creation that never follows a link, so nothing planted under the name is written through.
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        int err = errno;
+        return Error{std::string(kTavixDomain), 1,
+                     "Could not write a new file in " + quoted(directory) + ": " + std::strerror(err)};
+    }
+    // The umask may have taken bits away; the file is exactly 0600 whatever it was.
+    int err = ::fchmod(fd, 0600) == 0 ? 0 : errno;
+    if (err == 0) err = writeAll(fd, data);
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
+        ::unlink(temporary.c_str());
+        return Error{std::string(kTavixDomain), 1,
+                     "Could not write a new file in " + quoted(directory) + ": " + std::strerror(err)};
+    }
+
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        int renameErr = errno;
+        ::unlink(temporary.c_str());
+        return Error{std::string(kPosixDomain), renameErr,
+                     "Could not save " + quoted(target.filename()) + ": " + std::strerror(renameErr)};
+    }
+    // Make the rename itself durable, so a power cut cannot bring back an empty or missing file.
+    syncDirectory(directory);
+    return std::nullopt;
+}
+
+}  // namespace tavix

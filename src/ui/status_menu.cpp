@@ -1,0 +1,83 @@
+#include "ui/status_menu.h"
+
+#include "platform/url.h"
+#include "platform/utf8.h"
+
+namespace tavix {
+namespace {
+
+void separator(std::vector<MenuRow>& menu) {
+    MenuRow line;
+    line.separator = true;
+    menu.push_back(std::move(line));
+}
+
+std::string phoneRow(const Device& device) {
+    const std::string& label = device.state == "device" ? device.screen : device.state;
+    return "Phone: " + device.model + " · " + label;
+}
+
+}  // namespace
+
+MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command) {
+    MenuRow item;
+    item.title = std::move(title);
+    item.command = command;
+    item.enabled = command.has_value();
+    menu.push_back(std::move(item));
+    return menu.back();
+}
+
+std::vector<MenuRow> statusMenu(const MenuInputs& in) {
+    static const Status kEmpty = Status::object();
+    const Status& status = in.status != nullptr ? *in.status : kEmpty;
+    std::vector<MenuRow> menu;
+    menu.reserve(32);
+
+    row(menu, "Tavix Link · " + in.connectionLabel, std::nullopt).logo = true;
+    row(menu, hostOrWhole(in.server), std::nullopt);
+    if (in.operation) row(menu, "Working…", std::nullopt);
+    if (in.fresh) {
+        auto error = text(status, "error");
+        if (!error.empty() && isValidUtf8(error)) {
+            row(menu, std::string(graphemePrefix(error, kErrorRowCharacters)), std::nullopt);
+        }
+    }
+    separator(menu);
+
+    if (!in.fresh) {
+        row(menu, "Phone status unavailable", std::nullopt);
+    } else {
+        auto devices = devicesOf(status);
+        if (devices.empty()) row(menu, "No Android phone connected", std::nullopt);
+        for (const auto& device : devices) row(menu, phoneRow(device), std::nullopt);
+        row(menu, flag(status, "computer") ? "Computer tasks available" : "Sign in to Claude or Codex CLI",
+            std::nullopt);
+    }
+    separator(menu);
+
+    const bool idle = !in.operation;
+    row(menu, "Connection & Settings…", Command::showSettings);
+    row(menu, "Open Devices…", Command::openDevices);
+    row(menu, "Pair / Change Account…", Command::pairAccount).enabled = idle && !in.working;
+    row(menu, "Pair Android over Wi-Fi…", Command::pairPhone).enabled = idle;
+    row(menu, "Connect Android over Wi-Fi…", Command::connectPhone).enabled = idle;
+    row(menu, "USB Setup Help…", Command::usbHelp);
+    separator(menu);
+
+    row(menu, in.paused ? "Resume New Tasks" : "Pause New Tasks", Command::togglePause).enabled = in.paired;
+    row(menu, "Restart Local Bridge", Command::restart).enabled = idle && !in.working && in.paired;
+    row(menu, "Start at Login", Command::toggleLogin).checked = !in.loginDisabled;
+    separator(menu);
+
+    row(menu, "macOS Permissions…", Command::permissions);
+    row(menu, "View Logs…", Command::logs);
+    row(menu, "Update Instructions…", Command::updateHelp);
+    row(menu, "Disconnect This Mac…", Command::disconnect).enabled = in.paired && !in.working && idle;
+    separator(menu);
+
+    row(menu, "Quit Menu Bar App", Command::quit);
+    return menu;
+}
+
+}  // namespace tavix

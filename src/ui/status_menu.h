@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "state/status.h"
+#include "ui/menu_row.h"
+
+namespace tavix {
+
+// Everything the status menu is built from, read fresh at each build.
+struct MenuInputs {
+    std::string connectionLabel;
+    std::string server;
+    bool operation = false;
+    bool fresh = false;
+    bool working = false;
+    bool paused = false;
+    bool paired = false;
+    bool loginDisabled = false;
+    const Status* status = nullptr;
+};
+
+// Appends one row: enabled exactly when it has a command. Returns it so the caller can adjust it.
+MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command);
+
+// The rows of the status menu, top to bottom.
+std::vector<MenuRow> statusMenu(const MenuInputs& in);
+
+// The error row's text: the first 90 user-perceived characters.
+inline constexpr std::size_t kErrorRowCharacters = 90;
+
+}  // namespace tavix

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/main_queue.h"
+#include "platform/settings_view.h"
+#include "platform/status_item.h"
+
+namespace tavix::test {
+
+// A main queue the test drains itself; posts may come from any thread.
+class FakeMainQueue final : public MainQueue {
+public:
+    void post(std::function<void()> fn) override;
+    // Runs what is queued now (and what that queues in turn); returns how many ran.
+    int drain();
+    // Drains until `done` holds or `timeout` passes; returns `done()`.
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> queue_;
+};
+
+struct Message {
+    std::string title;
+    std::string text;
+    bool operator==(const Message&) const = default;
+};
+
+struct FormRequest {
+    std::string title;
+    std::string text;
+    std::vector<FormField> fields;
+    std::string button;
+};
+
+class FakeDialogs final : public Dialogs {
+public:
+    void alert(const std::string& title, const std::string& text) override { alerts.push_back({title, text}); }
+    std::optional<std::vector<std::string>> form(const std::string& title, const std::string& text,
+                                                 const std::vector<FormField>& fields,
+                                                 const std::string& button) override;
+    bool confirm(const std::string& title, const std::string& text, const std::string& button) override;
+
+    std::vector<Message> alerts;
+    std::vector<FormRequest> forms;
+    std::vector<Message> confirmations;
+    // Scripted answers, taken in order; a form with no answer left is cancelled, a confirmation refused.
+    std::deque<std::optional<std::vector<std::string>>> formAnswers;
+    std::deque<bool> confirmAnswers;
+};
+
+class FakeStatusItem final : public StatusItem {
+public:
+    void create(const std::string& name, StatusItemDelegate& itemDelegate) override {
+        ++creations;
+        accessibleName = name;
+        delegate = &itemDelegate;
+    }
+    void setTooltip(const std::string& text) override { tooltip = text; }
+    void setMenu(const std::vector<MenuRow>& newRows) override {
+        rows = newRows;
+        ++menuSets;
+    }
+    bool menuOpen() const override { return open; }
+
+    int creations = 0;
+    std::string accessibleName;
+    StatusItemDelegate* delegate = nullptr;
+    std::string tooltip;
+    std::vector<MenuRow> rows;
+    int menuSets = 0;
+    bool open = false;
+};
+
+class FakeSettingsView final : public SettingsView {
+public:
+    void build(const std::string& line, CommandTarget& commandTarget) override {
+        ++builds;
+        serverLine = line;
+        target = &commandTarget;
+    }
+    void setLabels(const SettingsLabels& newLabels) override {
+        labels = newLabels;
+        ++labelSets;
+    }
+    void present(bool centre) override { presents.push_back(centre); }
+
+    int builds = 0;
+    std::string serverLine;
+    CommandTarget* target = nullptr;
+    std::optional<SettingsLabels> labels;
+    int labelSets = 0;
+    std::vector<bool> presents;
+};
+
+class FakeDesktop final : public Desktop {
+public:
+    void openUrl(const std::string& url) override { urls.push_back(url); }
+    void openFile(const std::filesystem::path& path) override { files.push_back(path); }
+    std::vector<std::string> urls;
+    std::vector<std::filesystem::path> files;
+};
+
+class FakeApplication final : public Application {
+public:
+    void activate() override { ++activations; }
+    void terminate() override { ++terminations; }
+    void startRepeatingTimer(double seconds, std::function<void()> fn) override {
+        timerSeconds = seconds;
+        tick = std::move(fn);
+    }
+    int activations = 0;
+    int terminations = 0;
+    std::optional<double> timerSeconds;
+    std::function<void()> tick;
+};
+
+class FakeClock final : public Clock {
+public:
+    double nowMilliseconds() const override { return now; }
+    double now = 1'750'000'000'000.0;
+};
+
+}  // namespace tavix::test

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavix::test {
+
+// A fresh directory removed with everything in it when the test ends.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Sets an environment variable for the life of the object, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// Small file helpers for tests.
+void writeFile(const std::filesystem::path& path, std::string_view content, unsigned mode = 0644);
+std::string readAll(const std::filesystem::path& path);
+unsigned modeOf(const std::filesystem::path& path);
+// An executable /bin/sh script with `body` after the #! line.
+std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);
+// Names in `directory` that start with `prefix`.
+int countEntries(const std::filesystem::path& directory, std::string_view prefix);
+
+}  // namespace tavix::test

@@ -1,0 +1,22 @@
+#include "support/test_app.h"
+
+namespace tavix::test {
+
+TestApp::TestApp(std::string authorityFile)
+    : tavixHome("TAVIX_HOME", (dir.path() / "state").string()), http(std::move(authorityFile)) {
+    std::filesystem::create_directories(home());
+    options.home = home();
+    options.instanceLock = dir.path() / "instance.lock";
+    options.arguments = {"tavix-menu"};
+    options.appPath = "/usr/bin/tavix-menu";
+    menu = std::make_unique<TavixMenu>(
+        Ports{mainQueue, dialogs, item, settings, desktop, http, application, clock}, options);
+}
+
+void TestApp::writeStatus(const nlohmann::json& extra, double ageMs) {
+    nlohmann::json status = extra;
+    status["at"] = clock.now - ageMs;
+    writeFile(root() / "status.json", status.dump());
+}
+
+}  // namespace tavix::test

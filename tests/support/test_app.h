@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+
+#include "app/tavix_menu.h"
+#include "platform/curl_http.h"
+#include "support/fake_ports.h"
+#include "support/temp_dir.h"
+
+namespace tavix::test {
+
+// The application on fakes: a temporary home with the state directory in it (through TAVIX_HOME), a
+// test-drained main queue, recorded dialogs, tray, settings window and desktop, and a clock the test sets.
+struct TestApp {
+    explicit TestApp(std::string authorityFile = {});
+
+    // The state directory ($TAVIX_HOME) and the home directory.
+    std::filesystem::path root() const { return dir.path() / "state"; }
+    std::filesystem::path home() const { return dir.path() / "home"; }
+    // Writes a status.json whose "at" is `ageMs` before the clock, with `extra` members merged in.
+    void writeStatus(const nlohmann::json& extra = nlohmann::json::object(), double ageMs = 0);
+
+    TempDir dir;
+    ScopedEnv tavixHome;
+    FakeMainQueue mainQueue;
+    FakeDialogs dialogs;
+    FakeStatusItem item;
+    FakeSettingsView settings;
+    FakeDesktop desktop;
+    CurlHttp http;
+    FakeApplication application;
+    FakeClock clock;
+    Options options;
+    std::unique_ptr<TavixMenu> menu;
+};
+
+}  // namespace tavix::test
