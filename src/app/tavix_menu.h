@@ -103,6 +103,34 @@ public:
     std::vector<MenuRow> menuRows() const;
     void perform(Command command) override;
 
+    // Help and shortcuts.
+    void openDevices();
+    void logs();
+    void permissions();
+    void usbHelp();
+    void updateHelp();
+
+    // Child programs: `completion` gets (status, output) on the main thread; refresh() follows a started run.
+    void process(const std::string& executable, const std::vector<std::string>& arguments,
+                 const std::optional<std::string>& input, const Environment& environment, double timeout,
+                 ProcessCompletion completion);
+
+    // Bridge control.
+    void launch(const std::vector<std::string>& arguments, ProcessCompletion completion);
+    void restart();
+    void togglePause();
+    void toggleLogin();
+    void disconnect();
+
+    // Account pairing.
+    void pairAccount();
+    void bootstrapBridge(const std::string& base, const std::string& code);
+
+    // Android over Wi-Fi.
+    void wireless(bool pair);
+    void pairPhone() { wireless(true); }
+    void connectPhone() { wireless(false); }
+
     const Ports& ports() const { return ports_; }
     const Options& options() const { return options_; }
 
