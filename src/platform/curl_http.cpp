@@ -2,8 +2,10 @@
 
 #include <curl/curl.h>
 
+#include <cmath>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace tavix {
@@ -40,9 +42,16 @@ CurlHttp::CurlHttp(std::string authorityFile) : authorityFile_(std::move(authori
 void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> completion) {
     initialiseOnce();
     // The worker owns copies of everything it uses, so it may outlive this object.
-    std::thread([http = CurlHttp(authorityFile_), request = std::move(request), completion = std::move(completion)] {
-        completion(http.perform(request));
-    }).detach();
+    auto shared = std::make_shared<std::function<void(HttpResponse)>>(std::move(completion));
+    try {
+        std::thread([http = CurlHttp(authorityFile_), request = std::move(request), shared] {
+            (*shared)(http.perform(request));
+        }).detach();
+    } catch (const std::system_error&) {
+        HttpResponse response;
+        response.transportError = "Could not start a network request.";
+        (*shared)(std::move(response));
+    }
 }
 
 HttpResponse CurlHttp::perform(const HttpRequest& request) const {
@@ -58,7 +67,8 @@ HttpResponse CurlHttp::perform(const HttpRequest& request) const {
     received.limit = request.maxBodyBytes;
     char errorText[CURL_ERROR_SIZE] = {};
     curl_slist* headers = nullptr;
-    for (const auto& [name, value] : request.headers) headers = curl_slist_append(headers, (name + ": " + value).c_str());
+    for (const auto& [name, value] : request.headers)
+        headers = curl_slist_append(headers, (name + ": " + value).c_str());
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, curl_slist_free_all);
 
     curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
@@ -68,8 +78,15 @@ HttpResponse CurlHttp::perform(const HttpRequest& request) const {
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 16L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!authorityFile_.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeoutSeconds * 1000));
+    curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    if (!authorityFile_.empty()) {
+        // Only this authority, not the system's as well.
+        curl_easy_setopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
+        curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+    }
+    if (request.timeoutSeconds > 0) {
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::lround(request.timeoutSeconds * 1000));
+    }
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive);
