@@ -89,7 +89,7 @@ int runSelfTest(const std::function<std::unique_ptr<TavixMenu>()>& createMenu, s
         checkAddresses();
     } catch (const Failure& failure) {
         err << "Self-test failed: " << failure.message << "\n";
-        err << "The test directory is kept for inspection: " << directory.string() << "\n";
+        if (entryExists(directory)) err << "The test directory is kept for inspection: " << directory.string() << "\n";
         return EXIT_FAILURE;
     } catch (const std::exception& exception) {
         err << "Self-test failed: " << exception.what() << "\n";

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts Tavix Link. Usage: scripts/run.sh [--settings]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No graphical desktop here (DISPLAY and WAYLAND_DISPLAY are unset): Tavix Link lives in a desktop's tray."
+  echo "Run this command from a terminal inside your desktop session."
+  exit 2
+fi
+exec build/release/src/tavix-menu "$@"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test. Usage: scripts/test.sh [debug|asan|release]   (default: debug)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-debug}"
+
+scripts/setup.sh
+cmake --preset "$preset"
+cmake --build --preset "$preset" -j "$(nproc)"
+ctest --preset "$preset"

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "platform/single_instance.h"
+#include "support/test_app.h"
+
+namespace tavix {
+namespace {
+
+using test::TestApp;
+
+TEST(Startup, UnpairedShowsTheIconTooltipAndSettings) {
+    TestApp app;
+    app.menu->applicationDidFinishLaunching();
+    EXPECT_EQ(app.item.creations, 1);
+    EXPECT_EQ(app.item.accessibleName, "Tavix Link");
+    EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
+    EXPECT_FALSE(app.item.rows.empty());
+    EXPECT_EQ(app.settings.builds, 1);
+    EXPECT_EQ(app.settings.presents, std::vector<bool>{true});
+    ASSERT_TRUE(app.settings.labels.has_value());
+    EXPECT_EQ(app.settings.labels->status, "Not paired");
+    EXPECT_EQ(app.application.timerSeconds, 3.0);
+}
+
+TEST(Startup, SettingsWindowAtLaunchOnlyWhenUnpairedOrAskedFor) {
+    struct Case {
+        bool paired;
+        std::vector<std::string> args;
+        int builds;
+    } cases[] = {
+        {false, {"tavix-menu"}, 1},
+        {true, {"tavix-menu"}, 0},
+        {true, {"tavix-menu", "--settings"}, 1},
+        {true, {"tavix-menu", "--Settings"}, 0},
+    };
+    for (const auto& c : cases) {
+        TestApp app;
+        if (c.paired) test::writeFile(app.root() / "token", "t");
+        app.options.arguments = c.args;
+        TavixMenu menu(app.menu->ports(), app.options);
+        menu.applicationDidFinishLaunching();
+        EXPECT_EQ(app.settings.builds, c.builds) << c.paired << " " << testing::PrintToString(c.args);
+    }
+}
+
+TEST(Startup, ASecondCopyEndsWithoutAnIcon) {
+    TestApp app;
+    const int held = acquireInstanceLock(app.options.instanceLock);
+    ASSERT_GE(held, 0);
+    app.menu->applicationDidFinishLaunching();
+    EXPECT_EQ(app.application.terminations, 1);
+    EXPECT_EQ(app.item.creations, 0);
+    EXPECT_FALSE(app.application.timerSeconds.has_value());
+    ::close(held);
+}
+
+TEST(Refresh, BeforeTheSettingsWindowOnlyTheStatusItemChanges) {
+    TestApp app;
+    test::writeFile(app.root() / "token", "t");
+    app.writeStatus({{"connected", true}});
+    app.menu->refresh();
+    EXPECT_EQ(app.item.tooltip, "Tavix Link · Connected");
+    EXPECT_EQ(app.settings.labelSets, 0);
+}
+
+TEST(Refresh, PicksUpNewFilesEveryTime) {
+    TestApp app;
+    app.menu->applicationDidFinishLaunching();
+    EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
+    test::writeFile(app.root() / "token", "t");
+    app.writeStatus({{"connected", true}, {"busy", "job"}});
+    app.application.tick();
+    EXPECT_EQ(app.item.tooltip, "Tavix Link · Task in progress");
+    std::filesystem::remove(app.root() / "status.json");
+    app.application.tick();
+    EXPECT_EQ(app.item.tooltip, "Tavix Link · Bridge not running");
+}
+
+TEST(Refresh, LiveLabelsOnceTheWindowExists) {
+    TestApp app;
+    test::writeFile(app.root() / "token", "t");
+    app.writeStatus({{"connected", true},
+                     {"computer", true},
+                     {"devices", {{{"model", "M"}, {"state", "device"}}, {{"state", "S"}}}}});
+    app.menu->showSettings();
+    ASSERT_TRUE(app.settings.labels.has_value());
+    EXPECT_EQ(*app.settings.labels, (SettingsLabels{"Connected", true, "M · device\nAndroid · S",
+                                                    "Computer tasks available", "Ready when you are"}));
+
+    app.clock.now += 30'000;  // the same file, now stale
+    app.menu->refresh();
+    EXPECT_EQ(*app.settings.labels, (SettingsLabels{"Bridge not running", false, "No Android phone detected",
+                                                    "Sign in to Claude or Codex CLI", "Ready when you are"}));
+}
+
+TEST(Refresh, MenuRowsFollowWhileClosedAndWaitWhileOpen) {
+    TestApp app;
+    app.menu->applicationDidFinishLaunching();
+    const int sets = app.item.menuSets;
+    app.item.open = true;
+    app.menu->refresh();
+    EXPECT_EQ(app.item.menuSets, sets);
+    app.item.open = false;
+    app.menu->refresh();
+    EXPECT_EQ(app.item.menuSets, sets + 1);
+}
+
+TEST(StatusMenu, OpeningRebuildsOnceFromFreshState) {
+    TestApp app;
+    app.menu->applicationDidFinishLaunching();
+    test::writeFile(app.root() / "token", "t");
+    app.writeStatus({{"connected", true}});
+    const int sets = app.item.menuSets;
+    app.item.delegate->menuWillOpen();
+    EXPECT_EQ(app.item.menuSets, sets + 1);
+    EXPECT_EQ(app.item.rows.front().title, "Tavix Link · Connected");
+    const auto first = app.item.rows;
+    app.item.delegate->menuWillOpen();
+    EXPECT_EQ(app.item.rows, first);
+}
+
+TEST(ShowSettings, BuildsOnceAndBringsTheSameWindowBack) {
+    TestApp app;
+    test::writeFile(app.root() / "config", "SERVER=https://example.test:8443/\n");
+    app.menu->perform(Command::showSettings);
+    test::writeFile(app.root() / "config", "SERVER=https://other.test\n");
+    app.menu->perform(Command::showSettings);
+    EXPECT_EQ(app.settings.builds, 1);
+    EXPECT_EQ(app.settings.serverLine, "example.test");
+    EXPECT_EQ(app.settings.presents, (std::vector<bool>{true, false}));
+    EXPECT_EQ(app.application.activations, 2);
+    EXPECT_EQ(app.settings.target, app.menu.get());
+}
+
+TEST(Quit, EndsTheApplication) {
+    TestApp app;
+    app.menu->perform(Command::quit);
+    EXPECT_EQ(app.application.terminations, 1);
+}
+
+}  // namespace
+}  // namespace tavix
