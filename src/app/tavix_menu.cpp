@@ -18,7 +18,7 @@ TavixMenu::~TavixMenu() {
     if (instanceLock_ >= 0) ::close(instanceLock_);
 }
 
-void TavixMenu::readStatus() { status = readStatusFile(root() / "status.json"); }
+void TavixMenu::readStatus() { status = readStatusFile(state_.entryPath("status.json").c_str()); }
 
 bool TavixMenu::fresh() const { return isFresh(status, ports_.clock.nowMilliseconds()); }
 
