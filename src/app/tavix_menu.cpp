@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "control/process_runner.h"
 #include "platform/url.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
@@ -78,6 +79,12 @@ std::optional<std::vector<std::string>> TavixMenu::form(const std::string& title
                                                         const std::string& button) {
     ports_.application.activate();
     return ports_.dialogs.form(title, text, fields, button);
+}
+
+void TavixMenu::process(const std::string& executable, const std::vector<std::string>& arguments,
+                        const std::optional<std::string>& input, const Environment& environment, double timeout,
+                        ProcessCompletion completion) {
+    runProcess(*this, executable, arguments, input, environment, timeout, std::move(completion));
 }
 
 void TavixMenu::quit() { ports_.application.terminate(); }
