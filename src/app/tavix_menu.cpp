@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "control/process_runner.h"
 #include "platform/url.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
@@ -86,6 +87,12 @@ void TavixMenu::logs() { openLogs(*this); }
 void TavixMenu::permissions() { explainPermissions(*this); }
 void TavixMenu::usbHelp() { alert(std::string(kUsbHelp.title), std::string(kUsbHelp.text)); }
 void TavixMenu::updateHelp() { alert(std::string(kUpdateHelp.title), std::string(kUpdateHelp.text)); }
+
+void TavixMenu::process(const std::string& executable, const std::vector<std::string>& arguments,
+                        const std::optional<std::string>& input, const Environment& environment, double timeout,
+                        ProcessCompletion completion) {
+    runProcess(*this, executable, arguments, input, environment, timeout, std::move(completion));
+}
 
 void TavixMenu::quit() { ports_.application.terminate(); }
 
