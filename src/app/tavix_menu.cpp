@@ -6,6 +6,7 @@
 
 #include "control/process_runner.h"
 #include "platform/url.h"
+#include "android/wireless.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
@@ -94,6 +95,8 @@ void TavixMenu::process(const std::string& executable, const std::vector<std::st
     runProcess(*this, executable, arguments, input, environment, timeout, std::move(completion));
 }
 
+void TavixMenu::wireless(bool pair) { runWireless(*this, pair); }
+
 void TavixMenu::quit() { ports_.application.terminate(); }
 
 void TavixMenu::menuWillOpen() {
@@ -124,6 +127,8 @@ void TavixMenu::perform(Command command) {
         case Command::permissions: permissions(); break;
         case Command::usbHelp: usbHelp(); break;
         case Command::updateHelp: updateHelp(); break;
+        case Command::pairPhone: pairPhone(); break;
+        case Command::connectPhone: connectPhone(); break;
         case Command::quit: quit(); break;
         default: break;
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "android/adb_address.h"
+#include "android/wireless.h"
 
 
 namespace tavix {
@@ -20,6 +21,32 @@ TEST(AdbAddress, RefusesEverythingElse) {
                                 "192.168.1.20:+", "192.168.1.20:-", "192.168.1.20: 5555", "192.168.1.20:5555 ",
                                 "phöne:5555", "192.168.1.20:99999999999999999999999", "192.168.1.20:++5555", ""}) {
         EXPECT_FALSE(adbAddress(address)) << address;
+    }
+}
+
+TEST(AdbOutcome, StatusFirstThenEitherPhraseInAnyCase) {
+    struct Case {
+        int status;
+        const char* output;
+        bool ok;
+    } cases[] = {
+        {0, "Successfully paired to 192.168.1.20:37123 [guid=adb-1]\n", true},
+        {0, "already connected to 192.168.1.20:5555\n", true},
+        {0, "CONNECTED TO 10.0.0.2:5555", true},
+        {0, "failed to connect to '192.168.1.20:5555': Connection refused\n", false},
+        {1, "connected to 192.168.1.20:5555", false},
+        {15, "successfully paired", false},
+        {-1, "connected to", false},
+        {0, "", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(adbSucceeded(c.status, c.output), c.ok) << c.status << " " << c.output;
+}
+
+TEST(AdbOutcome, PairingCodeIsSixDigitsOfAnyKind) {
+    EXPECT_TRUE(phonePairingCode("012345"));
+    EXPECT_TRUE(phonePairingCode("999999"));
+    for (const char* code : {"12345", "1234567", "12 345", "12345a", "", "１２３４５６"}) {
+        EXPECT_FALSE(phonePairingCode(code)) << code;
     }
 }
 
