@@ -74,7 +74,7 @@ class Watcher final : public QObject {
         QDBusMessage get = QDBusMessage::createMethodCall(
             service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get.setArguments({item, QStringLiteral("Menu")});
-        const QDBusMessage reply = bus_.call(get, QDBus::Block, 5000);
+        const QDBusMessage reply = bus_.call(get, QDBus::Block, 20000);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return;
         const QString menu = reply.arguments().first().value<QDBusVariant>().variant().value<QDBusObjectPath>().path();
         if (menu.isEmpty()) return;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The real tavix-menu as a StatusNotifier item (the tray of KDE, LXQt and GNOME's AppIndicator extension) on a
 # private session bus, with sni_watcher as the panel: the item registers, its tooltip and menu follow the state
-# directory and the panel is told of each change; a copy started before the panel still registers.
+# directory and the panel is told of each change, its menu's quit row works, and a copy started before the panel
+# still registers.
 # Usage: statusnotifier_smoke.sh TAVIX_MENU SNI_WATCHER
 APP=${1:?usage: statusnotifier_smoke.sh TAVIX_MENU SNI_WATCHER}
 WATCHER=${2:?usage: statusnotifier_smoke.sh TAVIX_MENU SNI_WATCHER}
 # shellcheck source=e2e_lib.sh source-path=SCRIPTDIR
-. "$(dirname "$0")/e2e_lib.sh"
+. "${BASH_SOURCE[0]%/*}/e2e_lib.sh" || exit 1
 
 require Xvfb xwininfo dbus-daemon gdbus
 [ -x "$APP" ] || fail "no program at $APP"
@@ -62,9 +63,7 @@ tooltip_is() {
 # The menu's labels in order, separators left out. dbusmenu marks a mnemonic with "_", and Qt's own escape of "&"
 # may come through as "&&" or "_&": both are undone to the text a panel shows.
 menu_labels() {
-    gdbus call --session --timeout 10 --dest "$ITEM_SERVICE" --object-path "$MENU_PATH" \
-        --method com.canonical.dbusmenu.GetLayout -- 0 -1 '[]' |
-        grep -o "'label': <'[^']*'>" | sed -e "s/^'label': <'//" -e "s/'>\$//" -e 's/_\(.\)/\1/g' -e 's/&&/\&/g'
+    dbusmenu GetLayout 0 -1 '[]' | grep -o "'label': <'[^']*'>" | sed -e "s/^'label': <'//" -e "s/'>\$//" -e 's/_\(.\)/\1/g' -e 's/&&/\&/g'
 }
 
 # The panel draws IconPixmap (the item names no theme icon): at least one non-empty image with some ink in it.
@@ -73,6 +72,18 @@ icon_drawn() {
     pixmaps=$(item_property IconPixmap)
     LAST_SEEN=$(printf '%s' "$pixmaps" | cut -c 1-80)
     [[ $pixmaps =~ \([1-9][0-9]*,\ [1-9][0-9]*,\ \[ ]] && [[ $pixmaps =~ 0x([1-9a-f][0-9a-f]|0[1-9a-f]) ]]
+}
+
+dbusmenu() {
+    gdbus call --session --timeout 10 --dest "$ITEM_SERVICE" --object-path "$MENU_PATH" \
+        --method "com.canonical.dbusmenu.$1" -- "${@:2}"
+}
+
+# menu_item_id LABEL: the dbusmenu id of the row showing LABEL (as Qt sends it).
+menu_item_id() {
+    dbusmenu GetLayout 0 -1 '[]' | grep -o "([0-9]\+, {[^}]*}" |
+        awk -v want="'label': <'$1'>" 'index($0, want) && !found {sub(/^\(/, ""); sub(/,.*/, ""); print; found = 1}
+                                       END {exit !found}'
 }
 
 has_row() {
@@ -144,16 +155,43 @@ menu_signalled() { [ $(($(signals_of LayoutUpdated) + $(signals_of ItemsProperti
 wait_for 5 "menu update signal" menu_signalled
 pass "menu reads \"${labels[0]}\", \"${labels[1]}\", … and the panel was told"
 
-# 3. The panel restarts (as plasmashell does): the item registers again with the new watcher.
+# 3. The panel opens and closes the menu; later changes must still reach the closed menu (a menu left marked as
+# open would keep its old rows).
+dbusmenu AboutToShow 0 >/dev/null || fail "the menu refused AboutToShow"
+dbusmenu Event 0 "'opened'" '<0>' 0 >/dev/null || fail "the menu refused the \"opened\" event"
+dbusmenu Event 0 "'closed'" '<0>' 0 >/dev/null || fail "the menu refused the \"closed\" event"
+: >"$STATE/paused"
+paused_menu() {
+    LAST_SEEN=$(menu_labels | head -n 1)
+    [ "$LAST_SEEN" = "Tavix Link · Paused" ]
+}
+wait_for 8 "menu header \"Tavix Link · Paused\" after the menu was opened and closed" paused_menu
+wait_for 8 "tooltip \"Tavix Link · Paused\"" tooltip_is "Tavix Link · Paused"
+mapfile -t labels < <(menu_labels)
+has_row "Resume New Tasks" || fail "a paused bridge should offer \"Resume New Tasks\": ${labels[*]}"
+pass "after the panel opened and closed the menu, a pause still shows in the menu and the tooltip"
+
+# 4. The panel restarts (as plasmashell does): the item registers again with the new watcher.
 stop "$WATCHER_PID"
 forget "$WATCHER_PID"
 start_watcher watcher2
 wait_registration "registration with a restarted watcher"
 pass "item registered again with a restarted panel"
 
-# 4. Login race: a copy started before any panel waits for one and registers when it comes.
-stop "$APP1"
+# 5. The panel opens the menu and the user clicks "Quit Menu Bar App": the application ends normally.
+dbusmenu AboutToShow 0 >/dev/null || fail "the menu refused AboutToShow"
+dbusmenu Event 0 "'opened'" '<0>' 0 >/dev/null || fail "the menu refused the \"opened\" event"
+quit_id=$(menu_item_id "Quit Menu Bar App") || fail "no \"Quit Menu Bar App\" row to click"
+unwatch "$APP1"
+dbusmenu Event "$quit_id" "'clicked'" '<0>' 0 >/dev/null || fail "the menu refused a click on row $quit_id"
+wait_for 20 "tavix-menu to end after a click on \"Quit Menu Bar App\"" gone "$APP1"
+wait "$APP1"
+quit_status=$?
 forget "$APP1"
+[ $quit_status -eq 0 ] || fail "tavix-menu ended with status $quit_status after \"Quit Menu Bar App\""
+pass "a click on \"Quit Menu Bar App\" (row $quit_id) ended tavix-menu with status 0"
+
+# 6. Login race: a copy started before any panel waits for one and registers when it comes.
 stop "$WATCHER_PID"
 forget "$WATCHER_PID"
 new_dirs "$WORK/b"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The real tavix-menu on a private X display with trayer as the XEmbed tray: the icon docks, the settings window
-# opens for an unpaired machine, a second copy bows out, and an icon still docks when the tray starts later.
+# opens for an unpaired machine, a second copy bows out, the tooltip and the status menu show, the menu quits it,
+# and an icon still docks when the tray starts later.
 # Usage: tray_smoke.sh TAVIX_MENU [SCREENSHOT_DIR]
 APP=${1:?usage: tray_smoke.sh TAVIX_MENU [SCREENSHOT_DIR]}
 OUT=${2:-$PWD}
 # shellcheck source=e2e_lib.sh source-path=SCRIPTDIR
-. "$(dirname "$0")/e2e_lib.sh"
+. "${BASH_SOURCE[0]%/*}/e2e_lib.sh" || exit 1
 
 require Xvfb trayer xwininfo xdotool
 [ -x "$APP" ] || fail "no program at $APP"
@@ -34,6 +35,35 @@ tray_icon() {
 
 # The tooltip: a viewable top-level window of ours that is neither the settings window nor a docked icon.
 tooltip_window() { app_windows | awk '!($2 == 560 && $3 == 600) && $2 > $3 && !found {print; found = 1} END {exit !found}'; }
+
+# The open status menu: a popup of ours taller than wide (the tooltip is wider than tall).
+menu_window() { app_windows | awk '!($2 == 560 && $3 == 600) && $3 > $2 && !found {print; found = 1} END {exit !found}'; }
+no_menu_window() { ! menu_window >/dev/null; }
+
+# screenshot FILE WHAT GEOMETRY...: saves the part of the screen around the windows ("id w h x y" lines), from the
+# top edge down, for people to look at; a missing ImageMagick only costs the picture.
+screenshot() {
+    local file="$OUT/$1" what=$2 left=100000 right=0 bottom=0 id w h x y
+    shift 2
+    command -v import >/dev/null 2>&1 || {
+        note "no screenshot of $what: ImageMagick's import is not installed"
+        return 0
+    }
+    while read -r id w h x y; do
+        [ -n "$id" ] || continue
+        ((x < left)) && left=$x
+        ((x + w > right)) && right=$((x + w))
+        ((y + h > bottom)) && bottom=$((y + h))
+    done < <(printf '%s\n' "$@")
+    left=$((left > 16 ? left - 16 : 0))
+    mkdir -p "$OUT"
+    if import -display "$DISPLAY" -window root -crop "$((right + 16 - left))x$((bottom + 16))+$left+0" +repage "$file" \
+        2>"$WORK/import.log"; then
+        note "screenshot of $what: $file"
+    else
+        note "no screenshot of $what: $(head -n 1 "$WORK/import.log")"
+    fi
+}
 
 start_trayer() {
     spawn trayer trayer --edge top --align right --widthtype request --height 30
@@ -72,28 +102,31 @@ xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2))
 wait_for 15 "tooltip on hovering the icon" tooltip_window >/dev/null
 read -r _ tip_w tip_h tip_x tip_y <<<"$(tooltip_window)"
 pass "tooltip window ${tip_w}x${tip_h} at +${tip_x}+${tip_y}"
-read -r _ panel_w panel_h panel_x panel_y <<<"$(window_geometry "$(panel_window)")"
-if command -v import >/dev/null 2>&1; then
-    left=$(((tip_x < panel_x ? tip_x : panel_x) - 16))
-    top=0
-    right=$(((tip_x + tip_w > panel_x + panel_w ? tip_x + tip_w : panel_x + panel_w) + 16))
-    bottom=$(((tip_y + tip_h > panel_y + panel_h ? tip_y + tip_h : panel_y + panel_h) + 16))
-    ((left < 0)) && left=0
-    mkdir -p "$OUT"
-    shot="$OUT/tray_tooltip.png"
-    if import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
-        "$shot" 2>"$WORK/import.log"; then
-        note "screenshot of the tray with its tooltip (should read \"Tavix Link · Not paired\"): $shot"
-    else
-        note "no screenshot: import failed ($(head -n 1 "$WORK/import.log"))"
-    fi
-else
-    note "no screenshot: ImageMagick's import is not installed"
-fi
+screenshot tray_tooltip.png "the tray with its tooltip (should read \"Tavix Link · Not paired\")" \
+    "$(window_geometry "$(panel_window)")" "$(tooltip_window)"
 
-# 4. Login race: the application starts before any tray exists and docks once one appears.
-stop "$APP1"
+# 4. The status menu: a left click opens it, Escape closes it, a right click opens it again, and its last row
+# ("Quit Menu Bar App") ends the application normally.
+xdotool click 1
+wait_for 15 "status menu on a left click" menu_window >/dev/null
+pass "left click opened the status menu: $(menu_window)"
+screenshot tray_menu.png "the status menu" "$(window_geometry "$(panel_window)")" "$(menu_window)"
+xdotool key Escape
+wait_for 10 "status menu to close on Escape" no_menu_window
+xdotool click 3
+wait_for 15 "status menu on a right click" menu_window >/dev/null
+pass "right click opened the status menu"
+# With nothing highlighted, Up wraps to the last row.
+unwatch "$APP1"
+xdotool key Up Return
+wait_for 20 "tavix-menu to end after \"Quit Menu Bar App\"" gone "$APP1"
+wait "$APP1"
+quit_status=$?
 forget "$APP1"
+[ $quit_status -eq 0 ] || fail "tavix-menu ended with status $quit_status after \"Quit Menu Bar App\""
+pass "\"Quit Menu Bar App\" ended tavix-menu with status 0"
+
+# 5. Login race: the application starts before any tray exists and docks once one appears.
 stop "$TRAYER"
 forget "$TRAYER"
 panel_window >/dev/null && fail "trayer's panel outlived trayer"
