@@ -137,10 +137,10 @@ window_geometry() {
         END { if (m != "IsViewable") exit 1; print id, w, h, x, y }'
 }
 
-# Viewable top-level windows of the application (WM_CLASS "tavix-menu"), one geometry line each.
+# Viewable top-level windows of the application (WM_CLASS instance "tavix-menu"), one geometry line each.
 app_windows() {
     local id
-    for id in $(xwininfo -root -children 2>/dev/null | awk '/\("tavix-menu" "tavix-menu"\)/ {print $1}'); do
+    for id in $(xwininfo -root -children 2>/dev/null | awk '/\("tavix-menu" "/ {print $1}'); do
         window_geometry "$id"
     done
 }

@@ -19,7 +19,7 @@ panel_window() { xwininfo -root -children 2>/dev/null | awk '/\("panel" "trayer"
 docked_icons() {
     local panel id found=1
     panel=$(panel_window) || return 1
-    for id in $(xwininfo -tree -id "$panel" 2>/dev/null | awk '/\("tavix-menu" "tavix-menu"\)/ {print $1}'); do
+    for id in $(xwininfo -tree -id "$panel" 2>/dev/null | awk '/\("tavix-menu" "/ {print $1}'); do
         window_geometry "$id" && found=0
     done
     return $found
