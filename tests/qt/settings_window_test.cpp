@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "app/tavix_menu.h"
 #include "pixels.h"
