@@ -105,6 +105,10 @@ std::vector<MenuRow> TavixMenu::menuRows() const {
 void TavixMenu::perform(Command command) {
     switch (command) {
         case Command::showSettings: showSettings(); break;
+        case Command::togglePause: togglePause(); break;
+        case Command::restart: restart(); break;
+        case Command::toggleLogin: toggleLogin(); break;
+        case Command::disconnect: disconnect(); break;
         case Command::quit: quit(); break;
         default: break;
     }
