@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/url.h"
+#include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
 
@@ -80,6 +81,12 @@ std::optional<std::vector<std::string>> TavixMenu::form(const std::string& title
     return ports_.dialogs.form(title, text, fields, button);
 }
 
+void TavixMenu::openDevices() { tavix::openDevices(*this); }
+void TavixMenu::logs() { openLogs(*this); }
+void TavixMenu::permissions() { explainPermissions(*this); }
+void TavixMenu::usbHelp() { alert(std::string(kUsbHelp.title), std::string(kUsbHelp.text)); }
+void TavixMenu::updateHelp() { alert(std::string(kUpdateHelp.title), std::string(kUpdateHelp.text)); }
+
 void TavixMenu::quit() { ports_.application.terminate(); }
 
 void TavixMenu::menuWillOpen() {
@@ -105,6 +112,11 @@ std::vector<MenuRow> TavixMenu::menuRows() const {
 void TavixMenu::perform(Command command) {
     switch (command) {
         case Command::showSettings: showSettings(); break;
+        case Command::openDevices: openDevices(); break;
+        case Command::logs: logs(); break;
+        case Command::permissions: permissions(); break;
+        case Command::usbHelp: usbHelp(); break;
+        case Command::updateHelp: updateHelp(); break;
         case Command::togglePause: togglePause(); break;
         case Command::restart: restart(); break;
         case Command::toggleLogin: toggleLogin(); break;

@@ -13,6 +13,8 @@ struct ConfigCase {
     Config expected;
 };
 
+void PrintTo(const ConfigCase& c, std::ostream* os) { *os << c.name; }
+
 class ConfigFormat : public testing::TestWithParam<ConfigCase> {};
 
 TEST_P(ConfigFormat, Parses) { EXPECT_EQ(parseConfig(GetParam().text), GetParam().expected); }
@@ -46,6 +48,8 @@ struct ServerCase {
     std::optional<std::string> file;
     std::string server;
 };
+
+void PrintTo(const ServerCase& c, std::ostream* os) { *os << c.name; }
 
 class ServerSetting : public testing::TestWithParam<ServerCase> {};
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string_view>
+
+namespace tavix {
+
+class TavixMenu;
+
+// The help alerts: title and text.
+struct HelpText {
+    std::string_view title;
+    std::string_view text;
+};
+
+inline constexpr HelpText kPermissionsHelp{
+    "Device permissions",
+    "For screenshots allow Screen Recording for the bridge's Node executable. App control may need Accessibility "
+    "permission. Android USB debugging authorization is approved on the phone. These are separate from account "
+    "pairing."};
+inline constexpr HelpText kUsbHelp{
+    "Connect Android with USB",
+    "On Android enable Developer options → USB debugging. Connect a data-capable cable, unlock the phone and approve "
+    "‘Allow USB debugging’. Phone status will appear here automatically. A locked screen cannot be bypassed."};
+inline constexpr HelpText kUpdateHelp{
+    "Update Tavix Link",
+    "Open Devices → Link a computer and run the macOS installer again. Your existing pairing is retained. The "
+    "installer updates both the bridge and this menu bar app.\n\nQuitting this menu does not stop the background "
+    "bridge."};
+
+// The server's devices page in the browser; nothing when server + "/phone" is not a URL.
+void openDevices(TavixMenu& menu);
+// The bridge's log in the desktop's viewer.
+void openLogs(TavixMenu& menu);
+// Explains the permissions the bridge needs (Linux has no privacy settings page to open).
+void explainPermissions(TavixMenu& menu);
+
+}  // namespace tavix

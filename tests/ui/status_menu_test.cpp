@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/utf8.h"
+#include "ui/status_menu.h"
+
+namespace tavix {
+namespace {
+
+constexpr double kNow = 1'750'000'000'000.0;
+
+struct Menu {
+    std::vector<MenuRow> rows;
+
+    const MenuRow* find(const std::string& title) const {
+        auto it = std::find_if(rows.begin(), rows.end(), [&](const MenuRow& r) { return r.title == title; });
+        return it == rows.end() ? nullptr : &*it;
+    }
+    const MenuRow& at(const std::string& title) const {
+        const MenuRow* found = find(title);
+        if (found == nullptr) throw std::runtime_error("no row " + title);
+        return *found;
+    }
+    std::vector<std::string> titles() const {
+        std::vector<std::string> all;
+        for (const auto& r : rows) all.push_back(r.separator ? "---" : r.title);
+        return all;
+    }
+};
+
+Menu build(const Status& status, bool paired = true, bool paused = false, bool operation = false,
+           bool loginDisabled = false, const std::string& server = "https://tavix.app") {
+    MenuInputs in;
+    in.paired = paired;
+    in.paused = paused;
+    in.loginDisabled = loginDisabled;
+    in.operation = operation;
+    in.server = server;
+    in.fresh = isFresh(status, kNow);
+    in.working = isWorking(status, kNow);
+    in.connectionLabel = connectionLabel(paired, paused, status, kNow);
+    in.status = &status;
+    return Menu{statusMenu(in)};
+}
+
+Status fresh(Status extra = Status::object()) {
+    extra["at"] = kNow;
+    return extra;
+}
+
+TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
+    auto menu = build(fresh({{"connected", true},
+                             {"computer", true},
+                             {"error", "Last sync failed"},
+                             {"devices", {{{"model", "Pixel 8"}, {"state", "device"}, {"screen", "awake"}},
+                                          {{"model", "Galaxy"}, {"state", "unauthorized"}}}}}));
+    const std::vector<std::string> expected = {
+        "Tavix Link · Connected", "tavix.app", "Last sync failed", "---",
+        "Phone: Pixel 8 · awake", "Phone: Galaxy · unauthorized", "Computer tasks available", "---",
+        "Connection & Settings…", "Open Devices…", "Pair / Change Account…", "Pair Android over Wi-Fi…",
+        "Connect Android over Wi-Fi…", "USB Setup Help…", "---",
+        "Pause New Tasks", "Restart Local Bridge", "Start at Login", "---",
+        "macOS Permissions…", "View Logs…", "Update Instructions…", "Disconnect This Mac…", "---",
+        "Quit Menu Bar App"};
+    EXPECT_EQ(menu.titles(), expected);
+    EXPECT_TRUE(menu.rows[0].logo);
+    EXPECT_EQ(std::count_if(menu.rows.begin(), menu.rows.end(), [](const MenuRow& r) { return r.logo; }), 1);
+    for (const auto& r : menu.rows) {
+        if (!r.separator) {
+            EXPECT_EQ(r.enabled, r.command.has_value()) << r.title;
+        }
+    }
+    EXPECT_EQ(menu.at("View Logs…").command, Command::logs);
+    EXPECT_EQ(menu.at("Quit Menu Bar App").command, Command::quit);
+}
+
+TEST(StatusMenu, StaleStatusHidesWhatItCannotVouchFor) {
+    auto menu = build(Status{{"at", kNow - 25'000}, {"error", "boom"}, {"computer", true},
+                             {"devices", {{{"model", "Pixel"}}}}});
+    EXPECT_NE(menu.find("Phone status unavailable"), nullptr);
+    EXPECT_EQ(menu.find("boom"), nullptr);
+    EXPECT_EQ(menu.find("Computer tasks available"), nullptr);
+    EXPECT_EQ(menu.find("Sign in to Claude or Codex CLI"), nullptr);
+    EXPECT_EQ(menu.find("Phone: Pixel · unknown"), nullptr);
+}
+
+TEST(StatusMenu, DeviceListsThatAreNotArraysOfObjectsShowNoPhone) {
+    for (const Status& devices : {Status(), Status::array(), Status("phones"), Status::array({Status::object(), 1})}) {
+        Status status = fresh();
+        if (!devices.is_null()) status["devices"] = devices;
+        auto menu = build(status);
+        EXPECT_NE(menu.find("No Android phone connected"), nullptr) << devices.dump();
+    }
+}
+
+TEST(StatusMenu, PhoneRows) {
+    struct Case {
+        Status device;
+        const char* title;
+    } cases[] = {
+        {{{"model", "M"}, {"state", "device"}}, "Phone: M · connected"},
+        {{{"model", "M"}, {"state", "device"}, {"screen", "locked"}}, "Phone: M · locked"},
+        {{{"model", "M"}, {"state", "offline"}, {"screen", "locked"}}, "Phone: M · offline"},
+        {{{"state", "Device"}}, "Phone: Android · Device"},
+        {Status::object(), "Phone: Android · unknown"},
+        {{{"model", 3}, {"state", "device"}, {"screen", false}}, "Phone: Android · connected"},
+    };
+    for (const auto& c : cases) {
+        auto menu = build(fresh({{"devices", Status::array({c.device})}}));
+        EXPECT_NE(menu.find(c.title), nullptr) << c.device.dump();
+    }
+}
+
+TEST(StatusMenu, ComputerRowNeedsTheBooleanTrue) {
+    for (const Status& value : {Status(false), Status("true"), Status(1)}) {
+        EXPECT_NE(build(fresh({{"computer", value}})).find("Sign in to Claude or Codex CLI"), nullptr) << value.dump();
+    }
+    EXPECT_NE(build(fresh()).find("Sign in to Claude or Codex CLI"), nullptr);
+}
+
+TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
+    // Each of these is one character to a reader: a flag (two code points) and e + combining accent.
+    std::string longError;
+    for (int i = 0; i < 100; ++i) longError += i % 2 == 0 ? "\U0001F1EB\U0001F1F7" : "e\u0301";
+    auto menu = build(fresh({{"error", longError}}));
+    const std::string& row = menu.rows[2].title;
+    EXPECT_EQ(graphemeCount(row), 90u);
+    EXPECT_EQ(longError.rfind(row, 0), 0u);
+
+    EXPECT_EQ(build(fresh({{"error", std::string(200, 'x')}})).rows[2].title, std::string(90, 'x'));
+    EXPECT_EQ(build(fresh({{"error", "short"}})).rows[2].title, "short");
+    EXPECT_EQ(build(fresh({{"error", ""}})).rows[2].separator, true);
+    EXPECT_EQ(build(fresh({{"error", 404}})).rows[2].separator, true);
+}
+
+TEST(StatusMenu, EnableRules) {
+    struct Case {
+        const char* name;
+        bool paired;
+        bool operation;
+        bool busy;
+        bool account, phone, connect, pause, restart, disconnect;
+    } cases[] = {
+        {"idle paired", true, false, false, true, true, true, true, true, true},
+        {"unpaired", false, false, false, true, true, true, false, false, false},
+        {"operation", true, true, false, false, false, false, true, false, false},
+        {"bridge task", true, false, true, false, true, true, true, false, false},
+    };
+    for (const auto& c : cases) {
+        auto menu = build(fresh({{"connected", true}, {"busy", c.busy ? "job" : ""}}), c.paired, false, c.operation);
+        EXPECT_EQ(menu.at("Pair / Change Account…").enabled, c.account) << c.name;
+        EXPECT_EQ(menu.at("Pair Android over Wi-Fi…").enabled, c.phone) << c.name;
+        EXPECT_EQ(menu.at("Connect Android over Wi-Fi…").enabled, c.connect) << c.name;
+        EXPECT_EQ(menu.at("Pause New Tasks").enabled, c.pause) << c.name;
+        EXPECT_EQ(menu.at("Restart Local Bridge").enabled, c.restart) << c.name;
+        EXPECT_EQ(menu.at("Disconnect This Mac…").enabled, c.disconnect) << c.name;
+        EXPECT_EQ(menu.rows[2].title == "Working…", c.operation) << c.name;
+        EXPECT_TRUE(menu.at("Connection & Settings…").enabled) << c.name;
+    }
+}
+
+TEST(StatusMenu, PauseTitleAndLoginCheckmark) {
+    auto paused = build(fresh(), true, /*paused=*/true, false, /*loginDisabled=*/true);
+    EXPECT_NE(paused.find("Resume New Tasks"), nullptr);
+    EXPECT_EQ(paused.find("Pause New Tasks"), nullptr);
+    EXPECT_EQ(paused.at("Start at Login").checked, false);
+    EXPECT_EQ(build(fresh()).at("Start at Login").checked, true);
+    EXPECT_FALSE(build(fresh()).at("Quit Menu Bar App").checked.has_value());
+}
+
+TEST(StatusMenu, ServerRowShowsTheHostOrTheWholeText) {
+    struct Case {
+        const char* server;
+        const char* row;
+    } cases[] = {
+        {"https://tavix.example:8443/path?q", "tavix.example"},
+        {"https://tavix.example/", "tavix.example"},
+        {"not a url", "not a url"},
+        {"tavix.example", "tavix.example"},
+        {"mailto:someone", "mailto:someone"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(build(fresh(), true, false, false, false, c.server).rows[1].title, c.row);
+}
+
+}  // namespace
+}  // namespace tavix
