@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "state/state_directory.h"
 #include "state/status.h"
 
@@ -25,7 +26,7 @@ struct StateFixture {
         ::setenv("TAVIX_HOME", root.c_str(), 1);
         const double now = tavix::SystemClock().nowMilliseconds();
         std::ofstream(root / "status.json")
-            << R"({"at":)" << std::to_string(now + 3.6e6)
+            << R"({"at":)" << static_cast<long long>(now + 3.6e6)
             << R"(,"connected":true,"busy":"","computer":true,"error":"",)"
             << R"("devices":[{"model":"Pixel 8","state":"device","screen":"awake"},{"model":"Galaxy S23","state":"unauthorized"}]})";
         std::ofstream(root / "token") << std::string(64, 'a');
@@ -43,7 +44,7 @@ void BM_RefreshCore(benchmark::State& state) {
     const tavix::StateDirectory directory(fixture().root);
     const tavix::SystemClock clock;
     for (auto _ : state) {
-        auto status = tavix::readStatusFile(directory.root() / "status.json");
+        auto status = tavix::readStatusFile(directory.entryPath("status.json").c_str());
         const bool paired = directory.paired();
         const bool paused = directory.paused();
         const bool loginDisabled = directory.loginDisabled();

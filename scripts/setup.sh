@@ -6,7 +6,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libxcb1-dev
-  nlohmann-json3-dev libcurl4-openssl-dev liburiparser-dev libplist-dev libutf8proc-dev
+  nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev liburiparser-dev libplist-dev libutf8proc-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates
   xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11

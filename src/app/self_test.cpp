@@ -65,15 +65,17 @@ int runSelfTest(const std::function<std::unique_ptr<TavixMenu>()>& createMenu, s
         check(::stat(directory.c_str(), &info) == 0 && (info.st_mode & 07777) == 0700,
               "the state directory was not created with mode 0700");
 
-        menu->status = Status{{"at", menu->ports().clock.nowMilliseconds()}, {"connected", true}};
-        menu->status["busy"] = "job";
+        menu->status = Status{};
+        menu->status.at = menu->ports().clock.nowMilliseconds();
+        menu->status.connected = true;
+        menu->status.busy = "job";
         check(menu->fresh() && menu->working(), "a status written just now with a task is not fresh and working");
         expectLabel(*menu, "Task in progress", "a task started");
 
         write(*menu, "", "paused");
         expectLabel(*menu, "Pausing · current task finishing", "pausing during a task");
 
-        menu->status["busy"] = "";
+        menu->status.busy = "";
         expectLabel(*menu, "Paused", "the task finished");
 
         write(*menu, "replaced", "token");

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "control/process_runner.h"
 #include "platform/url.h"
+#include "android/wireless.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
@@ -18,7 +20,7 @@ TavixMenu::~TavixMenu() {
     if (instanceLock_ >= 0) ::close(instanceLock_);
 }
 
-void TavixMenu::readStatus() { status = readStatusFile(root() / "status.json"); }
+void TavixMenu::readStatus() { status = readStatusFile(state_.entryPath("status.json").c_str()); }
 
 bool TavixMenu::fresh() const { return isFresh(status, ports_.clock.nowMilliseconds()); }
 
@@ -87,6 +89,14 @@ void TavixMenu::permissions() { explainPermissions(*this); }
 void TavixMenu::usbHelp() { alert(std::string(kUsbHelp.title), std::string(kUsbHelp.text)); }
 void TavixMenu::updateHelp() { alert(std::string(kUpdateHelp.title), std::string(kUpdateHelp.text)); }
 
+void TavixMenu::process(const std::string& executable, const std::vector<std::string>& arguments,
+                        const std::optional<std::string>& input, const Environment& environment, double timeout,
+                        ProcessCompletion completion) {
+    runProcess(*this, executable, arguments, input, environment, timeout, std::move(completion));
+}
+
+void TavixMenu::wireless(bool pair) { runWireless(*this, pair); }
+
 void TavixMenu::quit() { ports_.application.terminate(); }
 
 void TavixMenu::menuWillOpen() {
@@ -121,6 +131,8 @@ void TavixMenu::perform(Command command) {
         case Command::restart: restart(); break;
         case Command::toggleLogin: toggleLogin(); break;
         case Command::disconnect: disconnect(); break;
+        case Command::pairPhone: pairPhone(); break;
+        case Command::connectPhone: connectPhone(); break;
         case Command::quit: quit(); break;
         default: break;
     }

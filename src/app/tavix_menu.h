@@ -135,7 +135,7 @@ public:
     const Options& options() const { return options_; }
 
     bool operation = false;  // a long operation of ours is under way
-    Status status = Status::object();
+    Status status;  // the last reading of status.json
     bool settingsWindow = false;  // the settings window has been built
 
 private:

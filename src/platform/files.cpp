@@ -9,30 +9,24 @@
 
 namespace tavix {
 
-std::optional<std::string> readFile(const std::filesystem::path& path, std::size_t limit) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+std::optional<std::string> readFile(const char* path, std::size_t limit) {
+    // Non-blocking, so a FIFO planted under the name cannot hang the caller; a directory fails at read().
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > limit) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    // The file may grow while it is read: read at most one byte past the limit to notice.
-    std::string content(static_cast<std::size_t>(info.st_size), '\0');
+    // The state files are small and read every few seconds: one read() usually takes the whole file. A short read
+    // of a regular file means its end, so no fstat() and no read() of the end are needed.
+    std::string content(std::min<std::size_t>(4096, limit + 1), '\0');
     std::size_t used = 0;
     for (;;) {
-        if (used == content.size()) {
-            if (content.size() > limit) break;
-            content.resize(std::min(limit + 1, std::max<std::size_t>(content.size() * 2, 4096)));
-        }
         ssize_t got = ::read(fd, content.data() + used, content.size() - used);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             ::close(fd);
             return std::nullopt;
         }
-        if (got == 0) break;
         used += static_cast<std::size_t>(got);
+        if (used < content.size() || used > limit) break;
+        content.resize(std::min(content.size() * 4, limit + 1));
     }
     ::close(fd);
     if (used > limit) return std::nullopt;
@@ -40,9 +34,9 @@ std::optional<std::string> readFile(const std::filesystem::path& path, std::size
     return content;
 }
 
-bool entryExists(const std::filesystem::path& path) {
+bool entryExists(const char* path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    return ::stat(path, &info) == 0;
 }
 
 std::optional<Error> removeEntry(const std::filesystem::path& path) {

@@ -23,8 +23,16 @@ std::filesystem::path StateDirectory::root() const {
     return home_ / ".tavix";
 }
 
+std::string StateDirectory::entryPath(std::string_view name) const {
+    const char* value = std::getenv("TAVIX_HOME");
+    std::string path = value != nullptr && value[0] == '/' ? std::string(value) : root().native();
+    if (path.empty() || path.back() != '/') path += '/';
+    path += name;
+    return path;
+}
+
 Config StateDirectory::config() const {
-    auto text = readFile(entry("config"));
+    auto text = readFile(entryPath("config").c_str());
     return parseConfig(text ? *text : std::string_view{});
 }
 
@@ -34,7 +42,7 @@ std::string StateDirectory::server() const {
     return found != values.end() ? found->second : std::string(kDefaultServer);
 }
 
-bool StateDirectory::exists(std::string_view name) const { return entryExists(entry(name)); }
+bool StateDirectory::exists(std::string_view name) const { return entryExists(entryPath(name).c_str()); }
 bool StateDirectory::paused() const { return exists("paused"); }
 bool StateDirectory::paired() const { return exists("token"); }
 bool StateDirectory::loginDisabled() const { return exists("no-login"); }

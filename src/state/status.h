@@ -1,39 +1,46 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 namespace tavix {
 
-// The bridge's last published status: always a JSON object (empty when nothing could be read).
-using Status = nlohmann::json;
+struct Device {
+    std::string model = "Android";
+    std::string state = "unknown";
+    std::string screen = "connected";
+
+    bool operator==(const Device&) const = default;
+};
+
+// What the bridge last published in "status.json". Each member holds its key's value when the key had the
+// expected JSON type, and its default otherwise, so readers never meet a wrong type.
+struct Status {
+    double at = 0;                     // "at": milliseconds since 1970; 0 makes the status stale
+    std::optional<std::string> busy;   // "busy": the task in progress, when text
+    bool connected = false;            // "connected" is the Boolean true
+    bool computer = false;             // "computer" is the Boolean true
+    std::optional<std::string> error;  // "error": the last error, when text
+    std::vector<Device> devices;       // "devices": only when an array of objects
+
+    bool operator==(const Status&) const = default;
+};
 
 inline constexpr double kFreshMilliseconds = 25000;
 
-// The parsed "status.json": its object, or an empty object for anything unreadable, invalid or not an object.
+// The status in JSON text: the default status for invalid JSON or anything but an object.
 Status parseStatus(std::string_view text);
-Status readStatusFile(const std::filesystem::path& path);
+// The status file: the default status when it is missing, unreadable or larger than 1 MiB.
+Status readStatusFile(const char* path);
+inline Status readStatusFile(const std::filesystem::path& path) { return readStatusFile(path.c_str()); }
 
 // Written less than 25 s before `nowMs` (a time in the future counts as fresh).
 bool isFresh(const Status& status, double nowMs);
 // Fresh and "busy" is a non-empty text.
 bool isWorking(const Status& status, double nowMs);
-// "connected" (or "computer") is the Boolean true; any other type counts as false.
-bool flag(const Status& status, std::string_view key);
-// The text value of `key`, or the empty text when it is missing or not text.
-std::string text(const Status& status, std::string_view key);
-
-struct Device {
-    std::string model;   // "Android" when missing
-    std::string state;   // "unknown" when missing
-    std::string screen;  // "connected" when missing
-};
-// The phones of "devices"; none unless it is an array of objects only.
-std::vector<Device> devicesOf(const Status& status);
 // One line per phone, "model · state", joined by line feeds.
 std::string phoneLines(const Status& status);
 

@@ -6,10 +6,10 @@ SettingsLabels liveLabels(bool paired, bool paused, const Status& status, double
     const bool fresh = isFresh(status, nowMs);
     SettingsLabels labels;
     labels.status = connectionLabel(paired, paused, status, nowMs);
-    labels.connected = fresh && !paused && flag(status, "connected");
+    labels.connected = fresh && !paused && status.connected;
     auto phones = phoneLines(status);
     labels.phone = fresh && !phones.empty() ? phones : "No Android phone detected";
-    labels.computer = fresh && flag(status, "computer") ? "Computer tasks available" : "Sign in to Claude or Codex CLI";
+    labels.computer = fresh && status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI";
     if (isWorking(status, nowMs)) {
         labels.activity = "A task is running on this Mac";
     } else if (paused) {

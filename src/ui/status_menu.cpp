@@ -29,7 +29,7 @@ MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Comman
 }
 
 std::vector<MenuRow> statusMenu(const MenuInputs& in) {
-    static const Status kEmpty = Status::object();
+    static const Status kEmpty;
     const Status& status = in.status != nullptr ? *in.status : kEmpty;
     std::vector<MenuRow> menu;
     menu.reserve(32);
@@ -38,9 +38,8 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     row(menu, hostOrWhole(in.server), std::nullopt);
     if (in.operation) row(menu, "Working…", std::nullopt);
     if (in.fresh) {
-        auto error = text(status, "error");
-        if (!error.empty() && isValidUtf8(error)) {
-            row(menu, std::string(graphemePrefix(error, kErrorRowCharacters)), std::nullopt);
+        if (status.error && !status.error->empty() && isValidUtf8(*status.error)) {
+            row(menu, std::string(graphemePrefix(*status.error, kErrorRowCharacters)), std::nullopt);
         }
     }
     separator(menu);
@@ -48,10 +47,9 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     if (!in.fresh) {
         row(menu, "Phone status unavailable", std::nullopt);
     } else {
-        auto devices = devicesOf(status);
-        if (devices.empty()) row(menu, "No Android phone connected", std::nullopt);
-        for (const auto& device : devices) row(menu, phoneRow(device), std::nullopt);
-        row(menu, flag(status, "computer") ? "Computer tasks available" : "Sign in to Claude or Codex CLI",
+        if (status.devices.empty()) row(menu, "No Android phone connected", std::nullopt);
+        for (const auto& device : status.devices) row(menu, phoneRow(device), std::nullopt);
+        row(menu, status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI",
             std::nullopt);
     }
     separator(menu);

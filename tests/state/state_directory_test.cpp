@@ -28,10 +28,12 @@ TEST(StateDirectoryRoot, RelativeAndEmptyValuesResolveAgainstTheCurrentDirectory
     {
         test::ScopedEnv relative("TAVIX_HOME", "state/here");
         EXPECT_EQ(state.root(), current / "state/here");
+        EXPECT_EQ(state.entryPath("token"), (current / "state/here/token").string());
     }
     {
         test::ScopedEnv empty("TAVIX_HOME", "");
         EXPECT_EQ(state.root(), current);
+        EXPECT_EQ(state.entryPath("token"), (current / "token").string());
     }
 }
 

@@ -3,10 +3,9 @@
 namespace tavix::test {
 
 void FakeMainQueue::post(std::function<void()> fn) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(fn));
-    }
+    // Notify under the lock: once the test has seen the post it may end and destroy this queue.
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(fn));
     posted_.notify_all();
 }
 

@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
 #include "app/tavix_menu.h"
 #include "platform/curl_http.h"
 #include "support/fake_ports.h"

@@ -43,8 +43,12 @@ void TrayItem::create(const std::string& accessibleName, StatusItemDelegate& del
     menu_ = std::make_unique<QMenu>();
     menu_->setTitle(QString::fromStdString(accessibleName));
     menu_->setAccessibleName(QString::fromStdString(accessibleName));
-    logoIcon_ = QIcon(QPixmap::fromImage(logo(17, 1.0)));
-    logoIcon_.addPixmap(QPixmap::fromImage(logo(17, 2.0)));
+    // The header row is an information row (disabled); its logo keeps its colours all the same.
+    for (qreal ratio : {1.0, 2.0}) {
+        const QPixmap pixmap = QPixmap::fromImage(logo(17, ratio));
+        logoIcon_.addPixmap(pixmap, QIcon::Normal);
+        logoIcon_.addPixmap(pixmap, QIcon::Disabled);
+    }
 
     connect(menu_.get(), &QMenu::aboutToShow, this, [this] {
         open_ = false;

@@ -1,0 +1,73 @@
+#include "android/wireless.h"
+
+#include <algorithm>
+
+#include "android/adb_address.h"
+#include "app/tavix_menu.h"
+
+namespace tavix {
+namespace {
+
+bool contains(std::string_view text, std::string_view phrase) { return text.find(phrase) != std::string_view::npos; }
+
+}  // namespace
+
+bool adbSucceeded(std::int32_t status, std::string_view output) {
+    if (status != 0) return false;
+    std::string lower(output);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return contains(lower, "successfully paired") || contains(lower, "connected to");
+}
+
+bool phonePairingCode(std::string_view code) {
+    return code.size() == 6 && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void runWireless(TavixMenu& menu, bool pair) {
+    if (menu.operation) return;
+
+    std::vector<FormField> fields{{"IP address:port", "", false}};
+    if (pair) fields.push_back({"Pairing code", "", true});
+    auto answers = pair ? menu.form("Pair Android",
+                                    "On Android: Developer options → Wireless debugging → Pair device with pairing "
+                                    "code. Enter that address and code. Both devices must be on the same network.",
+                                    fields, "Pair")
+                        : menu.form("Connect Android",
+                                    "Use the IP address and port on the main Wireless debugging screen. This port is "
+                                    "usually different from the pairing port.",
+                                    fields, "Connect");
+    if (!answers || answers->size() != fields.size()) return;
+
+    const std::string address = (*answers)[0];
+    if (!adbAddress(address) || (pair && !phonePairingCode((*answers)[1]))) {
+        menu.alert("Check phone details",
+                   "Enter the phone address with a valid port and, for pairing, the 6-digit code.");
+        return;
+    }
+
+    const Config config = menu.config();
+    auto adb = config.find("ADB");
+    if (adb == config.end() || adb->second.empty()) {
+        menu.alert("ADB missing", "Run the Devices installer to install Android platform tools.");
+        return;
+    }
+
+    // The code goes to adb on standard input only, never among its arguments.
+    const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
+    menu.process(adb->second, {pair ? "pair" : "connect", address}, input, {}, menu.options().adbTimeout,
+                 [&menu, pair](std::int32_t status, const std::string& output) {
+                     if (!adbSucceeded(status, output)) {
+                         menu.alert("Connection failed", output);
+                     } else if (pair) {
+                         menu.alert("Phone paired",
+                                    output +
+                                        "\nIf the phone does not appear, choose Connect Android and use the main "
+                                        "Wireless debugging port.");
+                     } else {
+                         menu.alert("Phone connected", output);
+                     }
+                 });
+}
+
+}  // namespace tavix

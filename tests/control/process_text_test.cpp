@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "control/process_text.h"
+#include "platform/utf8.h"
+
+namespace tavix {
+namespace {
+
+const std::string kFlag = "\U0001F1E9\U0001F1EA";                          // two regional indicators
+const std::string kAccented = "e\u0301";                                   // e and a combining accent
+const std::string kFamily = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // joined by ZWJ
+const std::string kCharacters[] = {"x", "\u00E9", kFlag, kAccented, kFamily, "\n", "\u4E2D"};
+
+// `count` user-perceived characters, cycling through kinds that take one to eighteen bytes.
+std::string mixedText(std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += kCharacters[i % std::size(kCharacters)];
+    return text;
+}
+
+TEST(InputBytes, LineAndLineFeedOnlyWhenPresent) {
+    struct Case {
+        std::optional<std::string> input;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {std::nullopt, ""},           {"", "\n"},
+        {"123456", "123456\n"},       {"192.168.1.20:37000", "192.168.1.20:37000\n"},
+        {"already\n", "already\n\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(inputBytes(c.input), c.bytes) << c.input.value_or("(none)");
+}
+
+TEST(ShapeOutput, InvalidIsEmptyElseFirstCharactersUntrimmed) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::string text;
+    };
+    const std::string whole = mixedText(2000);
+    const std::string cut = mixedText(1800);
+    const Case cases[] = {
+        {"empty", "", ""},
+        {"trailing newline kept", "done\n", "done\n"},
+        {"spaces kept", "  x  ", "  x  "},
+        {"NUL is text", std::string("a\0b", 3), std::string("a\0b", 3)},
+        {"exactly 1800", cut, cut},
+        {"2000 cut to 1800", whole, cut},
+        {"flag not split", std::string(1799, 'x') + kFlag + kFlag, std::string(1799, 'x') + kFlag},
+        {"accent stays with its letter", std::string(1799, 'x') + kAccented + "y", std::string(1799, 'x') + kAccented},
+        {"invalid byte", "ok\xFF", ""},
+        {"overlong form", "\xC0\xAF", ""},
+        {"surrogate", "\xED\xA0\x80", ""},
+        {"cut short at the end", "abc\xE2\x82", ""},
+        {"invalid past the cut", whole + "\xFE", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(shapeOutput(c.bytes), c.text) << c.name;
+}
+
+TEST(OutputCollector, MatchesShapeOutputWhateverTheReadSizes) {
+    const std::vector<std::string> outputs = {
+        "",
+        "hello\n",
+        mixedText(1800),
+        mixedText(1801),
+        mixedText(5000),
+        std::string(1799, 'x') + kFlag + kFlag + kFlag,
+        std::string(1800, 'x') + "\u0301",  // the accent joins the last character
+        std::string(1801, 'x') + "\u0301",
+        mixedText(3000) + "\x80",
+        "\xC3" + mixedText(10),
+    };
+    for (const auto& output : outputs) {
+        for (std::size_t piece : {1u, 2u, 3u, 7u, 64u, 4096u, 1u << 20}) {
+            OutputCollector collector;
+            for (std::size_t at = 0; at < output.size(); at += piece) collector.feed(output.substr(at, piece));
+            EXPECT_EQ(collector.text(), shapeOutput(output)) << output.size() << " bytes in pieces of " << piece;
+        }
+    }
+}
+
+TEST(OutputCollector, ChecksEveryByteOfLongOutput) {
+    OutputCollector valid;
+    OutputCollector spoiled;
+    const std::string block(1 << 20, 'y');
+    for (int i = 0; i < 16; ++i) {
+        valid.feed(block);
+        spoiled.feed(block);
+    }
+    spoiled.feed("\xFF");
+    EXPECT_EQ(valid.text(), std::string(1800, 'y'));
+    EXPECT_EQ(spoiled.text(), "");
+}
+
+TEST(OutputCollector, EndlessCombiningMarksAreCutAtACodePoint) {
+    std::string output = "a";
+    for (int i = 0; i < 200'000; ++i) output += "\u0301";
+    OutputCollector collector;
+    // U+0301 takes two bytes: odd pieces split one at every boundary.
+    for (std::size_t at = 0; at < output.size(); at += 2001) collector.feed(std::string_view(output).substr(at, 2001));
+    const std::string text = collector.text();
+    EXPECT_TRUE(isValidUtf8(text));
+    EXPECT_EQ(graphemeCount(text), 1u);
+    EXPECT_LE(text.size(), OutputCollector::kKeepLimit);
+    EXPECT_GE(text.size(), OutputCollector::kKeepLimit - 3);
+}
+
+}  // namespace
+}  // namespace tavix
