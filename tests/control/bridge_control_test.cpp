@@ -14,6 +14,26 @@ const char* const kConfirmText =
     "This stops the local bridge and removes its pairing. Other devices are unchanged. Use Devices → Revoke to "
     "invalidate server tokens too.";
 
+TEST(Launch, RunsTheConfiguredLaunchctlWithoutInputUnderItsTimeLimit) {
+    test::TempDir bin;
+    const auto script = test::writeScript(bin / "launchctl",
+                                          "echo \"$*\"\n"
+                                          "if read -r line; then echo \"input $line\"; else echo \"no input\"; fi\n"
+                                          "exec sleep 30");
+    TestApp app([&](Options& options) {
+        options.launchctl = script.string();
+        options.launchTimeout = 1;
+    });
+    std::optional<std::pair<std::int32_t, std::string>> result;
+    app.menu->launch({"print", "gui/1"}, [&](std::int32_t status, std::string output) {
+        EXPECT_FALSE(app.menu->operation);
+        result.emplace(status, std::move(output));
+    });
+    EXPECT_TRUE(app.menu->operation);
+    ASSERT_TRUE(app.mainQueue.runUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(*result, (std::pair<std::int32_t, std::string>{15, "print gui/1\nno input\n"}));
+}
+
 TEST(Restart, KickstartThenBootstrapOnlyWhenNeeded) {
     const std::string kickstart = "kickstart -k " + test::service();
     struct Case {
