@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev liburiparser-dev libplist-dev libutf8proc-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates
-  xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11
+  xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11 libglib2.0-bin
   desktop-file-utils appstream
   # the application at run time
   fonts-inter xdg-utils

@@ -1,0 +1,166 @@
+# shellcheck shell=bash
+# Shared by the end-to-end scripts: a work folder, child processes stopped by PID on exit, polling with time
+# limits, a private X display and the X queries that find the application's windows.
+
+# pipefail: a reader that stops early (grep -q, awk exit) would fail its pipeline; checks read whole outputs.
+set -uo pipefail
+
+E2E_NAME=$(basename "$0" .sh)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavix-$E2E_NAME.XXXXXX") || exit 1
+PIDS=()
+MUST_LIVE=()
+CHECKS=0
+
+note() { printf '%s: %s\n' "$E2E_NAME" "$*"; }
+skip() {
+    note "SKIP: $*"
+    exit 77
+}
+fail() {
+    note "FAIL: $*" >&2
+    exit 1
+}
+pass() {
+    CHECKS=$((CHECKS + 1))
+    note "ok: $*"
+}
+
+require() {
+    local program
+    for program in "$@"; do
+        command -v "$program" >/dev/null 2>&1 || skip "$program is not installed (scripts/setup.sh installs it)"
+    done
+}
+
+# A process that has ended but was not yet reaped still answers kill -0: look at its state instead.
+gone() {
+    local state
+    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 0
+    [ -z "$state" ] || [ "$state" = Z ]
+}
+
+# stop PID: TERM, then KILL if it lingers; reaps it.
+stop() {
+    local pid=$1 tries=0
+    kill -TERM "$pid" 2>/dev/null || true
+    while ! gone "$pid" && [ $tries -lt 50 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+cleanup() {
+    local status=$? i log
+    trap - EXIT INT TERM
+    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do stop "${PIDS[i]}"; done
+    if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
+        for log in "$WORK"/*.log; do
+            [ -s "$log" ] || continue
+            printf -- '--- %s (last lines)\n' "$(basename "$log")" >&2
+            tail -n 30 "$log" >&2
+        done
+    fi
+    rm -rf "$WORK"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# spawn NAME COMMAND...: starts COMMAND in the background, output in $WORK/NAME.log; its PID in SPAWNED.
+spawn() {
+    local name=$1
+    shift
+    "$@" >"$WORK/$name.log" 2>&1 &
+    SPAWNED=$!
+    PIDS+=("$SPAWNED")
+}
+
+# unwatch PID: a process about to end on purpose is no longer a reason to fail a wait.
+unwatch() {
+    local kept=() p
+    for p in "${MUST_LIVE[@]}"; do [ "${p%%:*}" = "$1" ] || kept+=("$p"); done
+    MUST_LIVE=("${kept[@]}")
+}
+
+# forget PID: after it was stopped and reaped.
+forget() {
+    local kept=() p
+    unwatch "$1"
+    for p in "${PIDS[@]}"; do [ "$p" = "$1" ] || kept+=("$p"); done
+    PIDS=("${kept[@]}")
+}
+
+# Sanitizer builds start several times slower: every time limit is multiplied by SLOW.
+slow_factor() {
+    if [[ $(ldd "$1" 2>/dev/null) == *libasan* ]]; then SLOW=4; else SLOW=1; fi
+}
+SLOW=1
+
+# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds. Fails at once when a process registered in
+# MUST_LIVE ("pid:name") ends meanwhile, and after SECONDS x SLOW otherwise. A check may put what it saw in
+# LAST_SEEN for the failure message.
+wait_for() {
+    local limit=$(($1 * SLOW)) what=$2 entry
+    shift 2
+    local deadline=$((SECONDS + limit))
+    LAST_SEEN=
+    until "$@"; do
+        for entry in "${MUST_LIVE[@]}"; do
+            gone "${entry%%:*}" && fail "${entry#*:} ended while waiting for $what"
+        done
+        [ $SECONDS -lt $deadline ] || fail "no $what within ${limit}s${LAST_SEEN:+ (last seen: $LAST_SEEN)}"
+        sleep 0.2
+    done
+}
+
+# A private X server on a display number the server picks itself (-displayfd), so parallel runs never collide.
+start_xvfb() {
+    spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display"
+    MUST_LIVE+=("$SPAWNED:Xvfb")
+    wait_for 30 "X display" grep -qx '[0-9]\+' "$WORK/display"
+    DISPLAY=":$(head -n 1 "$WORK/display")"
+    export DISPLAY
+    note "X display $DISPLAY"
+}
+
+# window_geometry ID: prints "ID WIDTH HEIGHT X Y" (absolute position) when the window is viewable.
+window_geometry() {
+    xwininfo -id "$1" 2>/dev/null | awk -v id="$1" '
+        /Absolute upper-left X:/ { x = $4 }
+        /Absolute upper-left Y:/ { y = $4 }
+        /^ *Width:/ { w = $2 }
+        /^ *Height:/ { h = $2 }
+        /Map State:/ { m = $3 }
+        END { if (m != "IsViewable") exit 1; print id, w, h, x, y }'
+}
+
+# Viewable top-level windows of the application (WM_CLASS instance "tavix-menu"), one geometry line each.
+app_windows() {
+    local id
+    for id in $(xwininfo -root -children 2>/dev/null | awk '/\("tavix-menu" "/ {print $1}'); do
+        window_geometry "$id"
+    done
+}
+
+# The settings window: 560 by 600 pixels.
+settings_window() { app_windows | awk '$2 == 560 && $3 == 600 {print; found = 1} END {exit !found}'; }
+
+# The environment of one application run: empty state, its own lock folder and home, no desktop of the caller.
+# Under ASan, strict string checks are off for it: libxkbcommon-x11 hands strndup() atom names that are not
+# NUL-terminated, which is legal but is reported as an overflow in that mode (Qt's xcb start-up always does it).
+# shellcheck disable=SC2034  # APP_ENV is for the caller
+app_env() {
+    local state=$1 runtime=$2 home=$3 bus=$4
+    APP_ENV=(env -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u SESSION_MANAGER
+        -u QT_QPA_PLATFORMTHEME -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_STATE_HOME
+        QT_QPA_PLATFORM=xcb DISPLAY="$DISPLAY" TAVIX_HOME="$state" XDG_RUNTIME_DIR="$runtime" HOME="$home"
+        DBUS_SESSION_BUS_ADDRESS="$bus" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0")
+}
+
+# new_dirs PREFIX: makes PREFIX-state (empty), PREFIX-run (0700) and PREFIX-home.
+new_dirs() {
+    mkdir -p "$1-state" "$1-run" "$1-home" && chmod 700 "$1-run"
+}
