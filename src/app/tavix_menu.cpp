@@ -127,6 +127,10 @@ void TavixMenu::perform(Command command) {
         case Command::permissions: permissions(); break;
         case Command::usbHelp: usbHelp(); break;
         case Command::updateHelp: updateHelp(); break;
+        case Command::togglePause: togglePause(); break;
+        case Command::restart: restart(); break;
+        case Command::toggleLogin: toggleLogin(); break;
+        case Command::disconnect: disconnect(); break;
         case Command::pairPhone: pairPhone(); break;
         case Command::connectPhone: connectPhone(); break;
         case Command::quit: quit(); break;

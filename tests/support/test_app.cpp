@@ -2,13 +2,16 @@
 
 namespace tavix::test {
 
-TestApp::TestApp(std::string authorityFile)
+TestApp::TestApp(std::string authorityFile) : TestApp(nullptr, std::move(authorityFile)) {}
+
+TestApp::TestApp(const std::function<void(Options&)>& adjust, std::string authorityFile)
     : tavixHome("TAVIX_HOME", (dir.path() / "state").string()), http(std::move(authorityFile)) {
     std::filesystem::create_directories(home());
     options.home = home();
     options.instanceLock = dir.path() / "instance.lock";
     options.arguments = {"tavix-menu"};
     options.appPath = "/usr/bin/tavix-menu";
+    if (adjust) adjust(options);
     menu = std::make_unique<TavixMenu>(
         Ports{mainQueue, dialogs, item, settings, desktop, http, application, clock}, options);
 }

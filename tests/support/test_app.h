@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +16,8 @@ namespace tavix::test {
 // test-drained main queue, recorded dialogs, tray, settings window and desktop, and a clock the test sets.
 struct TestApp {
     explicit TestApp(std::string authorityFile = {});
+    // Lets a test change the options (program paths, time limits) before the application is built.
+    explicit TestApp(const std::function<void(Options&)>& adjust, std::string authorityFile = {});
 
     // The state directory ($TAVIX_HOME) and the home directory.
     std::filesystem::path root() const { return dir.path() / "state"; }

@@ -1,8 +1,8 @@
 #include "platform/qt/artwork.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
+#include <QTransform>
 
 #include <cmath>
 #include <numbers>
@@ -19,9 +20,13 @@ namespace tavix {
 namespace {
 
 // Drawing coordinates are given with the origin at the bottom-left and y upwards; Qt's run downwards.
-QRectF flipped(qreal s, qreal x, qreal y, qreal w, qreal h) { return QRectF(x, s - y - h, w, h); }
+QRectF flipped(qreal s, qreal x, qreal y, qreal w, qreal h) {
+    return QRectF(x, s - y - h, w, h);
+}
 
-QColor srgb(double r, double g, double b, double a = 1.0) { return QColor::fromRgbF(float(r), float(g), float(b), float(a)); }
+QColor srgb(double r, double g, double b, double a = 1.0) {
+    return QColor::fromRgbF(float(r), float(g), float(b), float(a));
+}
 
 QString logoResourcePath() {
     const QString folder = QCoreApplication::applicationDirPath();
@@ -52,42 +57,44 @@ void paintVectorLogo(QPainter& painter, qreal s) {
     painter.drawEllipse(flipped(s, 0.52 * s, 0.52 * s, 0.55 * s, 0.55 * s));
     painter.restore();
 
-    const QFont font = interfaceFont(0.54 * s, QFont::Black);
+    // Font sizes snap to whole pixels: shape the letter at a large size and scale the outline, so that every size
+    // of the logo is the same picture (a 17-pixel logo asks for a 9.18-pixel letter).
+    constexpr qreal kShapingSize = 1000;
+    const QFont font = interfaceFont(kShapingSize, QFont::Black);
     const QFontMetricsF metrics(font);
     const QString letter = QStringLiteral("T");
-    const qreal w = metrics.horizontalAdvance(letter);
-    const qreal h = metrics.height();
+    const qreal scale = 0.54 * s / kShapingSize;
+    const qreal w = metrics.horizontalAdvance(letter) * scale;
+    const qreal h = metrics.height() * scale;
     // The letter's line box sits centred and lifted by 1.8 % of the size.
     const qreal top = (s - h) / 2 - 0.018 * s;
-    painter.setFont(font);
-    painter.setPen(srgb(0.05, 0.13, 0.13));
-    painter.drawText(QPointF((s - w) / 2, top + metrics.ascent()), letter);
+    QPainterPath glyph;
+    glyph.addText(QPointF(0, metrics.ascent()), font, letter);
+    QTransform place;
+    place.translate((s - w) / 2, top);
+    place.scale(scale, scale);
+    painter.fillPath(place.map(glyph), srgb(0.05, 0.13, 0.13));
 }
 
 class MenuBarIconEngine final : public QIconEngine {
-public:
+  public:
     explicit MenuBarIconEngine(QColor color) : color_(color) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
         paintMenuBarLogo(*painter, rect, color_);
     }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
-        QPixmap pixmap(size * scale);
+    // Qt asks for device pixels here (and sets the pixel ratio of the result itself).
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
-        {
-            QPainter painter(&pixmap);
-            paintMenuBarLogo(painter, QRectF(QPointF(0, 0), QSizeF(size * scale)), color_);
-        }
-        pixmap.setDevicePixelRatio(scale);
+        QPainter painter(&pixmap);
+        paintMenuBarLogo(painter, QRectF(QPointF(0, 0), QSizeF(size)), color_);
         return pixmap;
     }
     QIconEngine* clone() const override { return new MenuBarIconEngine(color_); }
     QString key() const override { return QStringLiteral("tavix-menubar"); }
 
-private:
+  private:
     QColor color_;
 };
 
@@ -95,7 +102,8 @@ private:
 
 QFont interfaceFont(qreal pixelSize, int weight) {
     QFont font(QStringLiteral("Inter"));
-    if (QFontInfo(font).family() != QLatin1String("Inter")) font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if (QFontInfo(font).family() != QLatin1String("Inter"))
+        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPixelSize(std::max(1, qRound(pixelSize)));
     font.setWeight(QFont::Weight(weight));
     return font;
@@ -169,7 +177,9 @@ void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color
     painter.restore();
 }
 
-QIcon menuBarLogo(const QColor& color) { return QIcon(new MenuBarIconEngine(color)); }
+QIcon menuBarLogo(const QColor& color) {
+    return QIcon(new MenuBarIconEngine(color));
+}
 
 int renderIcon(const QString& path, QString* error) {
     QImage image(1024, 1024, QImage::Format_ARGB32);

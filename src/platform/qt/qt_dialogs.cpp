@@ -1,8 +1,8 @@
 #include "platform/qt/qt_dialogs.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,7 +10,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "platform/qt/artwork.h"
 
@@ -45,35 +44,97 @@ QPixmap speechBubbles(int size, qreal ratio) {
     return pixmap;
 }
 
-// Message text is shown as typed: output of a child program must never be read as markup.
-void setPlainTexts(QMessageBox& box, const std::string& title, const std::string& text) {
-    box.setWindowTitle(QStringLiteral("Tavix Link"));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(QString::fromStdString(title));
-    box.setInformativeText(QString::fromStdString(text));
-    for (QLabel* label : box.findChildren<QLabel*>()) {
-        label->setTextFormat(Qt::PlainText);
-        if (label->objectName() == QLatin1String("qt_msgbox_label")) {
-            QFont bold = label->font();
-            bold.setBold(true);
-            label->setFont(bold);
-        }
-    }
+QLabel* plainLabel(const std::string& text, QWidget* parent) {
+    // Shown as typed: a child program's output or a server's reply must never be read as markup.
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QString::fromStdString(text));
+    return label;
 }
+
+// The application's question dialog: icon, bold title, text, optional fields, then the confirming button (the
+// default, Return) and "Cancel" (Escape), in that order whatever the desktop's button convention.
+struct Question {
+    QDialog dialog;
+    QWidget* accessory = nullptr;
+    QPushButton* confirm = nullptr;
+    QPushButton* cancel = nullptr;
+
+    Question(const std::string& title, const std::string& text, const std::vector<FormField>& fields,
+             const std::string& button) {
+        dialog.setWindowTitle(QStringLiteral("Tavix Link"));
+        auto* layout = new QGridLayout(&dialog);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+
+        auto* icon = new QLabel(&dialog);
+        icon->setPixmap(QPixmap::fromImage(logo(64, dialog.devicePixelRatioF())));
+        icon->setAlignment(Qt::AlignTop);
+        layout->addWidget(icon, 0, 0, 4, 1);
+
+        QLabel* heading = plainLabel(title, &dialog);
+        heading->setObjectName(QStringLiteral("title"));
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        layout->addWidget(heading, 0, 1);
+
+        QLabel* message = plainLabel(text, &dialog);
+        message->setObjectName(QStringLiteral("text"));
+        message->setWordWrap(true);
+        message->setFixedWidth(kAccessoryWidth);
+        layout->addWidget(message, 1, 1);
+
+        accessory = QtDialogs::formAccessory(fields, &dialog);
+        layout->addWidget(accessory, 2, 1);
+
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch(1);
+        confirm = new QPushButton(QString::fromStdString(button), &dialog);
+        cancel = new QPushButton(QStringLiteral("Cancel"), &dialog);
+        confirm->setDefault(true);
+        buttons->addWidget(confirm);
+        buttons->addWidget(cancel);
+        layout->addLayout(buttons, 3, 1);
+        QObject::connect(confirm, &QPushButton::clicked, &dialog, &QDialog::accept);
+        QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    }
+};
 
 }  // namespace
 
 void QtDialogs::alert(const std::string& title, const std::string& text) {
-    // Queued: the caller finishes its work first and is never blocked by the box.
-    QTimer::singleShot(0, this, [this, title, text] {
+    alerts_.push_back({title, text});
+    // Queued: the caller finishes its work first and is never blocked by the box. Boxes come one at a time, in the
+    // order they were asked for, rather than stacking the newest on top.
+    if (!showingAlerts_ && alerts_.size() == 1) QTimer::singleShot(0, this, &QtDialogs::showAlerts);
+}
+
+void QtDialogs::showAlerts() {
+    if (showingAlerts_) return;
+    showingAlerts_ = true;
+    while (!alerts_.empty()) {
+        const Message message = std::move(alerts_.front());
+        alerts_.pop_front();
         QMessageBox box;
-        setPlainTexts(box, title, text);
+        box.setWindowTitle(QStringLiteral("Tavix Link"));
+        box.setTextFormat(Qt::PlainText);
+        box.setText(QString::fromStdString(message.title));
+        box.setInformativeText(QString::fromStdString(message.text));
+        for (QLabel* label : box.findChildren<QLabel*>()) {
+            if (label->objectName() == QLatin1String("qt_msgbox_informativelabel")) label->setTextFormat(Qt::PlainText);
+            if (label->objectName() == QLatin1String("qt_msgbox_label")) {
+                QFont bold = label->font();
+                bold.setBold(true);
+                label->setFont(bold);
+            }
+        }
         box.setIconPixmap(speechBubbles(64, box.devicePixelRatioF()));
         box.setStandardButtons(QMessageBox::Ok);
         box.setAccessibleDescription(QStringLiteral("Tavix"));
         Q_EMIT dialogShown(&box);
         box.exec();
-    });
+    }
+    showingAlerts_ = false;
 }
 
 QWidget* QtDialogs::formAccessory(const std::vector<FormField>& fields, QWidget* parent) {
@@ -83,8 +144,7 @@ QWidget* QtDialogs::formAccessory(const std::vector<FormField>& fields, QWidget*
     QWidget* previous = nullptr;
     for (int i = 0; i < n; ++i) {
         const FormField& field = fields[static_cast<std::size_t>(i)];
-        auto* label = new QLabel(QString::fromStdString(field.label), accessory);
-        label->setTextFormat(Qt::PlainText);
+        QLabel* label = plainLabel(field.label, accessory);
         label->setGeometry(0, i * kFieldBand + 8, kAccessoryWidth, 20);
         auto* input = new QLineEdit(QString::fromStdString(field.value), accessory);
         input->setObjectName(QStringLiteral("field%1").arg(i));
@@ -102,65 +162,26 @@ QWidget* QtDialogs::formAccessory(const std::vector<FormField>& fields, QWidget*
 std::optional<std::vector<std::string>> QtDialogs::form(const std::string& title, const std::string& text,
                                                         const std::vector<FormField>& fields,
                                                         const std::string& button) {
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("Tavix Link"));
-    auto* layout = new QGridLayout(&dialog);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    auto* icon = new QLabel(&dialog);
-    icon->setPixmap(QPixmap::fromImage(logo(64, dialog.devicePixelRatioF())));
-    icon->setAlignment(Qt::AlignTop);
-    layout->addWidget(icon, 0, 0, 4, 1);
-
-    auto* heading = new QLabel(QString::fromStdString(title), &dialog);
-    heading->setTextFormat(Qt::PlainText);
-    QFont bold = heading->font();
-    bold.setBold(true);
-    heading->setFont(bold);
-    layout->addWidget(heading, 0, 1);
-
-    auto* message = new QLabel(QString::fromStdString(text), &dialog);
-    message->setTextFormat(Qt::PlainText);
-    message->setWordWrap(true);
-    message->setFixedWidth(kAccessoryWidth);
-    layout->addWidget(message, 1, 1);
-
-    QWidget* accessory = formAccessory(fields, &dialog);
-    layout->addWidget(accessory, 2, 1);
-
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* confirm = buttons->addButton(QString::fromStdString(button), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    confirm->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons, 3, 1);
-
-    const auto inputs = accessory->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
-    if (!inputs.isEmpty()) inputs.first()->setFocus();
-
-    Q_EMIT dialogShown(&dialog);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    std::vector<std::string> answers;
-    answers.reserve(fields.size());
+    Question question(title, text, fields, button);
+    std::vector<QLineEdit*> inputs;
     for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
-        auto* input = accessory->findChild<QLineEdit*>(QStringLiteral("field%1").arg(i));
-        answers.push_back(input->text().trimmed().toStdString());
+        inputs.push_back(question.accessory->findChild<QLineEdit*>(QStringLiteral("field%1").arg(i)));
     }
+    if (!inputs.empty()) inputs.front()->setFocus();
+
+    Q_EMIT dialogShown(&question.dialog);
+    if (question.dialog.exec() != QDialog::Accepted) return std::nullopt;
+    std::vector<std::string> answers;
+    answers.reserve(inputs.size());
+    for (QLineEdit* input : inputs) answers.push_back(input->text().trimmed().toStdString());
     return answers;
 }
 
 bool QtDialogs::confirm(const std::string& title, const std::string& text, const std::string& button) {
-    QMessageBox box;
-    setPlainTexts(box, title, text);
-    box.setIconPixmap(QPixmap::fromImage(logo(64, box.devicePixelRatioF())));
-    QPushButton* confirmButton = box.addButton(QString::fromStdString(button), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(confirmButton);
-    box.setEscapeButton(cancel);
-    Q_EMIT dialogShown(&box);
-    box.exec();
-    return box.clickedButton() == confirmButton;
+    Question question(title, text, {}, button);
+    question.accessory->hide();
+    Q_EMIT dialogShown(&question.dialog);
+    return question.dialog.exec() == QDialog::Accepted;
 }
 
 }  // namespace tavix

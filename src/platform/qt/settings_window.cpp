@@ -24,11 +24,14 @@ QRect toRect(const Frame& frame, double parentHeight) {
 
 // A rounded panel with a hairline border.
 class Card final : public QWidget {
-public:
+  public:
     Card(const SettingsModel& model, QWidget* parent)
-        : QWidget(parent), fill_(toColor(model.cardFill)), border_(toColor(model.cardBorder)), radius_(model.cardRadius) {}
+        : QWidget(parent),
+          fill_(toColor(model.cardFill)),
+          border_(toColor(model.cardBorder)),
+          radius_(model.cardRadius) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -39,7 +42,7 @@ protected:
         painter.drawPath(shape);
     }
 
-private:
+  private:
     QColor fill_;
     QColor border_;
     qreal radius_;
@@ -47,7 +50,7 @@ private:
 
 // One line of text cut with "…" at the end when it does not fit; the whole text stays in the tooltip.
 class TailLabel final : public QLabel {
-public:
+  public:
     explicit TailLabel(QWidget* parent) : QLabel(parent) {
         setTextFormat(Qt::PlainText);
         // Text fields inset their text by two units on each side.
@@ -68,7 +71,7 @@ public:
     }
     const QString& fullText() const { return full_; }
 
-private:
+  private:
     QString full_;
     bool set_ = false;
 };
@@ -84,7 +87,9 @@ void setTextColour(QLabel* label, const QColor& colour) {
 SettingsWindow::SettingsWindow() = default;
 SettingsWindow::~SettingsWindow() = default;
 
-QLabel* SettingsWindow::liveLabel(LiveLabel which) const { return live_[static_cast<std::size_t>(which)]; }
+QLabel* SettingsWindow::liveLabel(LiveLabel which) const {
+    return live_[static_cast<std::size_t>(which)];
+}
 
 void SettingsWindow::build(const std::string& serverLine, CommandTarget& target) {
     if (window_) return;
@@ -120,7 +125,8 @@ void SettingsWindow::build(const std::string& serverLine, CommandTarget& target)
                 auto* label = new TailLabel(content);
                 label->setFont(interfaceFont(element.fontSize, element.weight));
                 label->setGeometry(rect);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+                // Text fields draw their line from the top of the frame; the layout's frames are measured that way.
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
                 setTextColour(label, toColor(element.colour));
                 label->setFullText(QString::fromStdString(element.text));
                 if (element.live != LiveLabel::none) live_[static_cast<std::size_t>(element.live)] = label;

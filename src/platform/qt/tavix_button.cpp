@@ -12,9 +12,12 @@ TavixButton::TavixButton(const QString& title, QWidget* parent) : QAbstractButto
     setText(title);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
+    setFont(interfaceFont(13, QFont::DemiBold));
 }
 
-QSize TavixButton::sizeHint() const { return {249, 44}; }
+QSize TavixButton::sizeHint() const {
+    return {249, 44};
+}
 
 void TavixButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -26,7 +29,7 @@ void TavixButton::paintEvent(QPaintEvent*) {
     shape.addRoundedRect(bounds, 11, 11);
 
     QColor background = fill;
-    if (isDown()) background.setAlphaF(fill.alphaF() * 0.75f);
+    if (isDown()) background.setAlphaF(0.75f);
     painter.fillPath(shape, background);
 
     // A white button shows no border; every other fill gets a faint one.
@@ -34,13 +37,12 @@ void TavixButton::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, borderAlpha), 1));
     painter.drawPath(shape);
 
-    const QFont font = interfaceFont(13, QFont::DemiBold);
-    const QFontMetricsF metrics(font);
+    const QFontMetricsF metrics(font());
     const qreal w = metrics.horizontalAdvance(text());
     const qreal h = metrics.height();
     // Centred, one unit above the exact middle; a wide title overflows equally on both sides.
     const qreal top = (height() - h) / 2 - 1;
-    painter.setFont(font);
+    painter.setFont(font());
     painter.setPen(ink);
     painter.drawText(QPointF((width() - w) / 2, top + metrics.ascent()), text());
 }

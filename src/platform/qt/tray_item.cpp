@@ -17,7 +17,9 @@
 namespace tavix {
 namespace {
 
-QIcon trayIcon() { return menuBarLogo(QGuiApplication::palette().color(QPalette::WindowText)); }
+QIcon trayIcon() {
+    return menuBarLogo(QGuiApplication::palette().color(QPalette::WindowText));
+}
 
 // Menu texts treat "&" as a mnemonic marker and a tab as the start of a shortcut.
 QString menuText(const std::string& title) {
@@ -58,9 +60,9 @@ void TrayItem::create(const std::string& accessibleName, StatusItemDelegate& del
     connect(menu_.get(), &QMenu::aboutToHide, this, [this] { open_ = false; });
 
     // A StatusNotifier host may register after us (login): react at once rather than at the next poll.
-    auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
-                                            QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForRegistration,
-                                            this);
+    auto* watcher =
+        new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"), QDBusConnection::sessionBus(),
+                                QDBusServiceWatcher::WatchForRegistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, &TrayItem::showWhenTrayExists);
     showWhenTrayExists();
     if (icon_ == nullptr) trayWait_.start();
@@ -137,7 +139,8 @@ void TrayItem::rebuildActions(const std::vector<MenuRow>& rows) {
         action->setEnabled(row.enabled);
         action->setCheckable(row.checked.has_value());
         action->setChecked(row.checked.value_or(false));
-        action->setIcon(row.logo ? logoIcon_ : QIcon());
+        // Setting an icon always announces a change (a tray host then re-sends the item): only when it differs.
+        if (action->icon().isNull() == row.logo) action->setIcon(row.logo ? logoIcon_ : QIcon());
         action->setIconVisibleInMenu(row.logo);
     }
 }

@@ -1,0 +1,84 @@
+#include "control/bridge_control.h"
+
+#include <unistd.h>
+
+#include "app/tavix_menu.h"
+#include "control/launch_agent.h"
+#include "control/login_setting.h"
+#include "platform/files.h"
+
+namespace tavix {
+
+void restartBridge(TavixMenu& menu) {
+    // Decide on what the bridge says now, not on the last timer reading: a restart ends the task it runs.
+    menu.readStatus();
+    if (menu.working()) {
+        menu.alert("Task still running", "Wait for the current task to finish before restarting.");
+        return;
+    }
+    const uid_t uid = ::getuid();
+    menu.launch(kickstartArguments(uid), [&menu, uid](std::int32_t status, const std::string&) {
+        if (status == 0) return;
+        // kickstart fails when the bridge is not loaded at all: load it. Its own output is of no further use.
+        menu.launch(bootstrapArguments(uid, menu.home()), [&menu](std::int32_t loadStatus, const std::string& output) {
+            if (loadStatus != 0) menu.alert("Could not start bridge", output);
+        });
+    });
+}
+
+void switchPause(TavixMenu& menu) {
+    auto error = menu.paused() ? removeEntry(menu.root() / "paused") : menu.writePrivate("", "paused");
+    if (error) {
+        menu.alert("Could not change pause state", error->description);
+        return;
+    }
+    menu.refresh();
+}
+
+void disconnectMac(TavixMenu& menu) {
+    menu.ports().application.activate();
+    const bool confirmed = menu.ports().dialogs.confirm(
+        "Disconnect this Mac?",
+        "This stops the local bridge and removes its pairing. Other devices are unchanged. Use Devices → Revoke to "
+        "invalidate server tokens too.",
+        "Disconnect");
+    if (!confirmed) return;
+    menu.launch(bootoutArguments(::getuid()), [&menu](std::int32_t status, const std::string& output) {
+        if (status != 0) {
+            // A failed bootout only matters while the bridge still runs; one that is not loaded fails too.
+            menu.readStatus();
+            if (menu.fresh()) {
+                menu.alert("Could not stop bridge", output);
+                return;
+            }
+        }
+        if (auto error = removeEntry(menu.root() / "token")) {
+            menu.alert("Could not disconnect", error->description);
+            return;
+        }
+        (void)removeEntry(menu.root() / "status.json");
+        menu.refresh();
+    });
+}
+
+void TavixMenu::launch(const std::vector<std::string>& arguments, ProcessCompletion completion) {
+    process(options_.launchctl, arguments, std::nullopt, Environment{}, options_.launchTimeout, std::move(completion));
+}
+
+void TavixMenu::restart() {
+    restartBridge(*this);
+}
+
+void TavixMenu::togglePause() {
+    switchPause(*this);
+}
+
+void TavixMenu::toggleLogin() {
+    switchStartAtLogin(*this);
+}
+
+void TavixMenu::disconnect() {
+    disconnectMac(*this);
+}
+
+}  // namespace tavix
