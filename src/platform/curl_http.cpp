@@ -3,10 +3,7 @@
 #include <curl/curl.h>
 
 #include <cmath>
-#include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <exception>
 
 namespace tavix {
 namespace {
@@ -39,19 +36,40 @@ void initialiseOnce() {
 
 CurlHttp::CurlHttp(std::string authorityFile) : authorityFile_(std::move(authorityFile)) {}
 
+CurlHttp::~CurlHttp() {
+    std::lock_guard lock(mutex_);
+    for (auto& worker : workers_) worker.thread.join();
+}
+
 void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> completion) {
     initialiseOnce();
-    // The worker owns copies of everything it uses, so it may outlive this object.
+    // Shared so that it can still be called here should the worker not start.
     auto shared = std::make_shared<std::function<void(HttpResponse)>>(std::move(completion));
-    try {
-        std::thread([http = CurlHttp(authorityFile_), request = std::move(request), shared] {
-            (*shared)(http.perform(request));
-        }).detach();
-    } catch (const std::system_error&) {
-        HttpResponse response;
-        response.transportError = "Could not start a network request.";
-        (*shared)(std::move(response));
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    {
+        std::lock_guard lock(mutex_);
+        // Threads whose request is done only need joining.
+        std::erase_if(workers_, [](Worker& worker) {
+            if (!*worker.finished) return false;
+            worker.thread.join();
+            return true;
+        });
+        try {
+            // Room first: once the thread runs, keeping it must not fail.
+            workers_.reserve(workers_.size() + 1);
+            workers_.push_back({std::thread([this, request = std::move(request), shared, finished] {
+                                    (*shared)(perform(request));
+                                    *finished = true;
+                                }),
+                                finished});
+            return;
+        } catch (const std::exception&) {
+            // No thread (or no memory for one): reported like any other request that could not be made.
+        }
     }
+    HttpResponse response;
+    response.transportError = "Could not start a network request.";
+    (*shared)(std::move(response));
 }
 
 HttpResponse CurlHttp::perform(const HttpRequest& request) const {
