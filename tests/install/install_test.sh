@@ -2,7 +2,7 @@
 # Installs the build into a temporary prefix and checks what a desktop finds there; then packages it as a .deb.
 #   install_test.sh BUILD_DIR
 set -euo pipefail
-build="$1"
+build="$(cd "$1" && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tavix-install-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
