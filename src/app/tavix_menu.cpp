@@ -16,7 +16,7 @@
 namespace tavix {
 
 TavixMenu::TavixMenu(Ports ports, Options options)
-    : ports_(ports), options_(std::move(options)), state_(options_.home) {}
+    : ports_(ports), options_(std::move(options)), state_(options_.home), service_(makeServiceManager(options_)) {}
 
 TavixMenu::~TavixMenu() {
     if (instanceLock_ >= 0) ::close(instanceLock_);

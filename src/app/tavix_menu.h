@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "control/service_manager.h"
 #include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
@@ -45,7 +46,10 @@ struct Options {
     std::filesystem::path instanceLock = defaultInstanceLockPath();
     // Programs the application runs; tests point them at scripts.
     std::string launchctl = "/bin/launchctl";
+    std::string systemctl = "/usr/bin/systemctl";
     std::string shell = "/bin/sh";
+    // The service manager that runs the bridge; left open, launchd where /bin/launchctl exists, else systemd.
+    std::optional<ServiceManagerKind> serviceManager;
     // Time limits, in seconds.
     double launchTimeout = 30;
     double setupTimeout = 420;
@@ -133,6 +137,7 @@ public:
 
     const Ports& ports() const { return ports_; }
     const Options& options() const { return options_; }
+    const ServiceManager& service() const { return *service_; }
 
     bool operation = false;  // a long operation of ours is under way
     Status status;  // the last reading of status.json
@@ -145,6 +150,7 @@ private:
     Ports ports_;
     Options options_;
     StateDirectory state_;
+    std::unique_ptr<ServiceManager> service_;
     int instanceLock_ = -1;
 };
 

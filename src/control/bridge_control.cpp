@@ -1,9 +1,6 @@
 #include "control/bridge_control.h"
 
-#include <unistd.h>
-
 #include "app/tavix_menu.h"
-#include "control/launch_agent.h"
 #include "control/login_setting.h"
 #include "platform/files.h"
 
@@ -16,13 +13,18 @@ void restartBridge(TavixMenu& menu) {
         menu.alert("Task still running", "Wait for the current task to finish before restarting.");
         return;
     }
-    const uid_t uid = ::getuid();
-    menu.launch(kickstartArguments(uid), [&menu, uid](std::int32_t status, const std::string&) {
-        if (status == 0) return;
-        // kickstart fails when the bridge is not loaded at all: load it. Its own output is of no further use.
-        menu.launch(bootstrapArguments(uid, menu.home()), [&menu](std::int32_t loadStatus, const std::string& output) {
-            if (loadStatus != 0) menu.alert("Could not start bridge", output);
-        });
+    menu.launch(menu.service().restartArguments(), [&menu](std::int32_t status, const std::string&) {
+        // A restart fails when the bridge is not loaded at all: load it. The restart's output is of no further use.
+        if (status != 0) loadBridge(menu, menu.service().loadArguments(), 0);
+    });
+}
+
+void loadBridge(TavixMenu& menu, std::vector<std::vector<std::string>> steps, std::size_t next) {
+    if (next >= steps.size()) return;
+    auto arguments = steps[next];
+    menu.launch(arguments, [&menu, steps = std::move(steps), next](std::int32_t status, const std::string& output) {
+        if (status != 0) return menu.alert("Could not start bridge", output);
+        loadBridge(menu, steps, next + 1);
     });
 }
 
@@ -43,7 +45,7 @@ void disconnectMac(TavixMenu& menu) {
         "invalidate server tokens too.",
         "Disconnect");
     if (!confirmed) return;
-    menu.launch(bootoutArguments(::getuid()), [&menu](std::int32_t status, const std::string& output) {
+    menu.launch(menu.service().stopArguments(), [&menu](std::int32_t status, const std::string& output) {
         if (status != 0) {
             // A failed bootout only matters while the bridge still runs; one that is not loaded fails too.
             menu.readStatus();
@@ -62,7 +64,7 @@ void disconnectMac(TavixMenu& menu) {
 }
 
 void TavixMenu::launch(const std::vector<std::string>& arguments, ProcessCompletion completion) {
-    process(options_.launchctl, arguments, std::nullopt, Environment{}, options_.launchTimeout, std::move(completion));
+    process(service_->program(), arguments, std::nullopt, Environment{}, options_.launchTimeout, std::move(completion));
 }
 
 void TavixMenu::restart() {

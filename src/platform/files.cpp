@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 
 namespace tavix {
@@ -47,6 +48,30 @@ std::optional<Error> removeEntry(const std::filesystem::path& path) {
         if (errno != ENOTDIR) err = errno;
     }
     return posixError(err, "Could not remove “" + path.filename().string() + "”");
+}
+
+namespace {
+
+std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }
+
+}  // namespace
+
+std::optional<Error> makePrivateDirectories(const std::filesystem::path& directory) {
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return std::nullopt;
+        return Error{std::string(kDirectoryDomain), ENOTDIR,
+                     "Could not create the folder " + quoted(directory) + ": " + std::strerror(ENOTDIR)};
+    }
+    if (directory.has_parent_path() && directory.parent_path() != directory) {
+        if (auto error = makePrivateDirectories(directory.parent_path())) return error;
+    }
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+        int err = errno;
+        return Error{std::string(kDirectoryDomain), err,
+                     "Could not create the folder " + quoted(directory) + ": " + std::strerror(err)};
+    }
+    return std::nullopt;
 }
 
 }  // namespace tavix

@@ -21,6 +21,10 @@ inline std::optional<std::string> readFile(const std::filesystem::path& path, st
 bool entryExists(const char* path);
 inline bool entryExists(const std::filesystem::path& path) { return entryExists(path.c_str()); }
 
+// Creates `directory` and any missing parents with mode 0700; existing ones keep their permissions. The error has
+// the domain "Directory".
+[[nodiscard]] std::optional<Error> makePrivateDirectories(const std::filesystem::path& directory);
+
 // Removes a file, a link or an empty directory. A non-empty directory is refused rather than emptied.
 std::optional<Error> removeEntry(const std::filesystem::path& path);
 

@@ -8,31 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/uuid.h"
 
 namespace tavix {
 namespace {
 
 std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }
-
-// mkdir -p with 0700 for each directory made; existing directories keep their permissions.
-std::optional<Error> makeDirectories(const std::filesystem::path& directory) {
-    struct stat info {};
-    if (::stat(directory.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) return std::nullopt;
-        return Error{std::string(kDirectoryDomain), ENOTDIR,
-                     "Could not create the folder " + quoted(directory) + ": " + std::strerror(ENOTDIR)};
-    }
-    if (directory.has_parent_path() && directory.parent_path() != directory) {
-        if (auto error = makeDirectories(directory.parent_path())) return error;
-    }
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        int err = errno;
-        return Error{std::string(kDirectoryDomain), err,
-                     "Could not create the folder " + quoted(directory) + ": " + std::strerror(err)};
-    }
-    return std::nullopt;
-}
 
 // 0 when all of `data` went out, else the errno of the failure.
 int writeAll(int fd, std::string_view data) {
@@ -59,7 +41,7 @@ std::optional<Error> writePrivate(const std::filesystem::path& directory, std::s
                                   std::string_view name) {
     auto normal = directory.lexically_normal();
     if (normal.has_relative_path() && !normal.has_filename()) normal = normal.parent_path();
-    if (auto error = makeDirectories(normal)) return error;
+    if (auto error = makePrivateDirectories(normal)) return error;
 
     const auto target = directory / name;
     const auto temporary = directory / (".menu-" + makeUuid());

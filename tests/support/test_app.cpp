@@ -11,6 +11,8 @@ TestApp::TestApp(const std::function<void(Options&)>& adjust, std::string author
     options.instanceLock = dir.path() / "instance.lock";
     options.arguments = {"tavix-menu"};
     options.appPath = "/usr/bin/tavix-menu";
+    // Tests of the systemd path ask for it; the rest exercise the launchctl command lines.
+    options.serviceManager = ServiceManagerKind::launchd;
     if (adjust) adjust(options);
     menu = std::make_unique<TavixMenu>(
         Ports{mainQueue, dialogs, item, settings, desktop, http, application, clock}, options);

@@ -1,0 +1,62 @@
+#include "control/autostart_entry.h"
+
+#include <cstdlib>
+
+namespace tavix {
+
+std::filesystem::path autostartEntryPath(const std::filesystem::path& home) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    // Only an absolute value counts: a relative one is invalid and to be ignored.
+    const std::filesystem::path base = config != nullptr && config[0] == '/' ? std::filesystem::path(config)
+                                                                             : home / ".config";
+    return base / "autostart" / "app.tavix.menu.desktop";
+}
+
+std::string desktopExec(const std::string& program) {
+    bool plain = !program.empty();
+    for (char c : program) {
+        const bool reserved = c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '\'' || c == '\\' || c == '>' ||
+                              c == '<' || c == '~' || c == '|' || c == '&' || c == ';' || c == '$' || c == '*' ||
+                              c == '?' || c == '#' || c == '(' || c == ')' || c == '`' || c == '%';
+        if (reserved) plain = false;
+    }
+    if (plain) return program;
+    // Quoted argument rules first ("\\", "\"", "\`", "\$"), then the string escapes of the file format ("\\" and
+    // "\n"), and "%%" for a literal percent sign.
+    std::string quoted = "\"";
+    for (char c : program) {
+        if (c == '"' || c == '`' || c == '$') {
+            quoted += "\\\\";
+            quoted += c;
+        } else if (c == '\\') {
+            quoted += "\\\\\\\\";
+        } else if (c == '\n') {
+            quoted += "\\n";
+        } else if (c == '%') {
+            quoted += "%%";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string autostartEntry(const std::filesystem::path& program, bool on) {
+    std::string entry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Tavix Link\n"
+        "Comment=Shows and controls the Tavix bridge from the tray\n"
+        "Exec=" + desktopExec(program.string()) + "\n"
+        "Icon=app.tavix.menu\n"
+        "Terminal=false\n"
+        "NoDisplay=true\n"
+        // Tray applications must start after the panel, or their icon has nowhere to go.
+        "X-GNOME-Autostart-Delay=5\n"
+        "X-KDE-autostart-after=panel\n"
+        "X-LXQt-Need-Tray=true\n";
+    entry += on ? "Hidden=false\nX-GNOME-Autostart-enabled=true\n" : "Hidden=true\nX-GNOME-Autostart-enabled=false\n";
+    return entry;
+}
+
+}  // namespace tavix

@@ -1,0 +1,37 @@
+#include "control/systemd_service.h"
+
+#include "app/tavix_menu.h"
+#include "control/autostart_entry.h"
+#include "platform/files.h"
+#include "platform/whole_file.h"
+
+namespace tavix {
+
+SystemdService::SystemdService(std::string systemctl, std::filesystem::path autostartEntry,
+                               std::filesystem::path appPath)
+    : systemctl_(std::move(systemctl)), autostartEntry_(std::move(autostartEntry)), appPath_(std::move(appPath)) {}
+
+std::vector<std::string> SystemdService::restartArguments() const {
+    return {"--user", "restart", std::string(kBridgeUnit)};
+}
+
+std::vector<std::vector<std::string>> SystemdService::loadArguments() const {
+    // daemon-reload reads the unit file afresh, as loading a LaunchAgent reads its list.
+    return {{"--user", "daemon-reload"}, {"--user", "start", std::string(kBridgeUnit)}};
+}
+
+std::vector<std::string> SystemdService::stopArguments() const { return {"--user", "stop", std::string(kBridgeUnit)}; }
+
+void SystemdService::switchStartAtLogin(TavixMenu& menu, bool on,
+                                        std::function<void(std::optional<std::string>)> done) const {
+    const std::vector<std::string> arguments{"--user", on ? "enable" : "disable", std::string(kBridgeUnit)};
+    menu.launch(arguments, [entry = autostartEntry_, app = appPath_, on, done = std::move(done)](
+                               std::int32_t status, const std::string& output) {
+        if (status != 0) return done(output);
+        if (auto error = makePrivateDirectories(entry.parent_path())) return done(error->description);
+        if (auto error = replaceWholeFile(entry, autostartEntry(app, on))) return done(error->description);
+        done(std::nullopt);
+    });
+}
+
+}  // namespace tavix

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a desktop finds there; then packages it as a .deb.
+#   install_test.sh BUILD_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/tavix-install-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$work/usr" >/dev/null
+share="$work/usr/share"
+[ -x "$work/usr/bin/tavix-menu" ] || fail "bin/tavix-menu missing"
+[ -f "$share/applications/app.tavix.menu.desktop" ] || fail "desktop entry missing"
+[ -f "$share/metainfo/app.tavix.menu.metainfo.xml" ] || fail "metainfo missing"
+for size in 16 22 24 32 48 64 128 256 512 1024; do
+  icon="$share/icons/hicolor/${size}x${size}/apps/app.tavix.menu.png"
+  [ -f "$icon" ] || fail "icon $size missing"
+  # The PNG header holds the width and height as big-endian numbers at bytes 16 and 20.
+  width=$(od -An -tu1 -j16 -N4 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4}')
+  height=$(od -An -tu1 -j20 -N4 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4}')
+  [ "$width" = "$size" ] && [ "$height" = "$size" ] || fail "icon $size is ${width}x${height}"
+done
+echo "installed: binary, desktop entry, metainfo, icons 16..1024"
+
+"$work/usr/bin/tavix-menu" --self-test | grep -q "checks passed" || fail "installed binary does not run"
+
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$share/applications/app.tavix.menu.desktop" || fail "desktop entry invalid"
+  echo "desktop entry valid"
+fi
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net --explain "$share/metainfo/app.tavix.menu.metainfo.xml" || fail "metainfo invalid"
+  echo "metainfo valid"
+fi
+
+if command -v dpkg-shlibdeps >/dev/null; then
+  (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null) || fail "cpack failed"
+  deb=$(ls "$work"/package/*.deb 2>/dev/null | head -n1)
+  [ -n "$deb" ] || fail "no .deb made"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  echo "package $(basename "$deb"): Depends: $depends"
+  for lib in libqt6widgets6 libcurl4 libplist3 liburiparser1 libutf8proc2; do
+    case "$depends" in *"$lib"*) ;; *) fail "the package does not depend on $lib" ;; esac
+  done
+  dpkg-deb -c "$deb" > "$work/contents"
+  grep -q "./usr/bin/tavix-menu" "$work/contents" || fail "the package lacks the program"
+fi
