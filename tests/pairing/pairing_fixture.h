@@ -30,6 +30,7 @@ class PairingFixture : public ::testing::Test {
     void start(const std::function<void(Options&)>& adjust = {}) {
         app = std::make_unique<TestApp>(
             [&](Options& options) {
+                options.serviceManager = ServiceManagerKind::launchd;
                 options.launchctl = (tools / "launchctl").string();
                 options.shell = (tools / "sh").string();
                 if (adjust) adjust(options);
