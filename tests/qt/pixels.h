@@ -2,18 +2,17 @@
 
 #include <QColor>
 #include <QImage>
-#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
-#include <ostream>
-
-// Failure messages show colours as #aarrggbb.
-inline void PrintTo(const QColor& colour, std::ostream* out) {
-    *out << colour.name(QColor::HexArgb).toStdString();
-}
+#include <string>
 
 namespace tavix::test {
+
+// #aarrggbb, which failure messages show readably.
+inline std::string hex(const QColor& colour) {
+    return colour.name(QColor::HexArgb).toStdString();
+}
 
 inline QColor rgb(double r, double g, double b, double a = 1) {
     return QColor::fromRgbF(float(r), float(g), float(b), float(a));
@@ -23,11 +22,6 @@ inline QColor rgb(double r, double g, double b, double a = 1) {
 inline double distance(const QColor& a, const QColor& b) {
     return std::max(
         {std::abs(a.redF() - b.redF()), std::abs(a.greenF() - b.greenF()), std::abs(a.blueF() - b.blueF())});
-}
-
-// The widget as it paints itself.
-inline QImage grabImage(QWidget& widget) {
-    return widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 // The smallest rectangle holding every pixel for which `match` holds (null when none does).

@@ -1,5 +1,6 @@
 #include "platform/qt/settings_window.h"
 
+#include <QCoreApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -16,21 +17,19 @@ namespace {
 
 using test::rgb;
 
-struct Recorder final : CommandTarget {
+// The window alone, its buttons' commands recorded.
+struct Built final : CommandTarget {
+    explicit Built(const std::string& server = "tavix.example") { settings.build(server, *this); }
     void perform(Command command) override { performed.push_back(command); }
-    std::vector<Command> performed;
-};
-
-struct Built {
-    explicit Built(const std::string& server = "tavix.example") { settings.build(server, target); }
     QWidget& window() const { return *settings.window(); }
 
-    Recorder target;
+    std::vector<Command> performed;
     SettingsWindow settings;
 };
 
 QString serverLine(QWidget* window) {
-    return qobject_cast<QLabel*>(window->childAt(50, 200))->text();
+    auto* label = qobject_cast<QLabel*>(window->childAt(50, 200));
+    return label ? label->text() : QStringLiteral("(no label there)");
 }
 
 TEST(SettingsWindow, FixedSizeLayoutFontsColoursAndCommands) {
@@ -79,21 +78,20 @@ TEST(SettingsWindow, FixedSizeLayoutFontsColoursAndCommands) {
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->geometry(), e.frame);
         const QFontInfo font(widget->font());
-        EXPECT_EQ(font.family(), QStringLiteral("Inter"));
-        EXPECT_EQ(font.pixelSize(), e.pixelSize);
-        EXPECT_EQ(font.weight(), e.weight);
+        EXPECT_EQ(std::tuple(font.family().toStdString(), font.pixelSize(), font.weight()),
+                  std::tuple("Inter", e.pixelSize, e.weight));
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             EXPECT_EQ(label->text(), QString::fromUtf8(e.text));
             EXPECT_EQ(label->textFormat(), Qt::PlainText);
-            EXPECT_EQ(label->palette().color(QPalette::WindowText), e.colour);
+            EXPECT_EQ(test::hex(label->palette().color(QPalette::WindowText)), test::hex(e.colour));
             continue;
         }
         auto* button = qobject_cast<TavixButton*>(widget);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->ink, e.colour);
-        built.target.performed.clear();
+        EXPECT_EQ(test::hex(button->ink), test::hex(e.colour));
+        built.performed.clear();
         button->click();
-        EXPECT_EQ(built.target.performed, std::vector<Command>{*e.command});
+        EXPECT_EQ(built.performed, std::vector<Command>{*e.command});
     }
 }
 
@@ -108,7 +106,7 @@ TEST(SettingsWindow, PaintsTheColoursAndTextFromTheTopOfItsFrameAndCutsLongLines
     EXPECT_LE(QFontMetrics(interfaceFont(13, 400)).horizontalAdvance(server), 330);
 
     built.settings.setLabels({"Connected", true, "Pixel 8 · device", "Computer tasks available", "Ready when you are"});
-    const QImage image = test::grabImage(built.window());
+    const QImage image = built.window().grab().toImage();
     ASSERT_EQ(image.size(), QSize(560, 600));
     const QColor background = rgb(0.055, 0.075, 0.078), card = rgb(0.094, 0.122, 0.125);
     const struct {
@@ -144,11 +142,11 @@ TEST(SettingsWindow, PaintsTheColoursAndTextFromTheTopOfItsFrameAndCutsLongLines
 // The application on fakes, but with the real settings window.
 struct App : test::TestApp {
     // The live lines and the status line's colour.
-    std::vector<QString> shown() const {
-        QLabel* status = window.liveLabel(LiveLabel::status);
-        return {status->text(), status->palette().color(QPalette::WindowText).name(QColor::HexArgb),
-                window.liveLabel(LiveLabel::phone)->text(), window.liveLabel(LiveLabel::computer)->text(),
-                window.liveLabel(LiveLabel::activity)->text()};
+    std::vector<std::string> shown() const {
+        const auto text = [this](LiveLabel which) { return window.liveLabel(which)->text().toStdString(); };
+        const QColor colour = window.liveLabel(LiveLabel::status)->palette().color(QPalette::WindowText);
+        return {text(LiveLabel::status), test::hex(colour), text(LiveLabel::phone), text(LiveLabel::computer),
+                text(LiveLabel::activity)};
     }
 
     SettingsWindow window;
@@ -157,8 +155,7 @@ struct App : test::TestApp {
 
 TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {
     App app;
-    const QString mint = rgb(0.61, 0.94, 0.73).name(QColor::HexArgb),
-                  secondary = rgb(1, 1, 1, 0.55).name(QColor::HexArgb);
+    const std::string mint = test::hex(rgb(0.61, 0.94, 0.73)), secondary = test::hex(rgb(1, 1, 1, 0.55));
     test::writeFile(app.root() / "token", "secret");
     test::writeFile(app.root() / "config", "SERVER=https://link.example.org:8443/path\n");
     app.writeStatus({{"connected", true},
@@ -169,8 +166,8 @@ TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     // Two phones: the one-line label shows the first and marks that more follows.
-    EXPECT_EQ(app.shown(), (std::vector<QString>{"Connected", mint, "Pixel 8 · device…", "Computer tasks available",
-                                                 "Ready when you are"}));
+    EXPECT_EQ(app.shown(), (std::vector<std::string>{"Connected", mint, "Pixel 8 · device…", "Computer tasks available",
+                                                     "Ready when you are"}));
     EXPECT_EQ(serverLine(window), QStringLiteral("link.example.org"));
     QPointer<QWidget> guard(window);
     window->move(40, 30);
@@ -178,13 +175,14 @@ TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {
 
     // Closing only hides; the hidden labels keep being refreshed, the server line stays as built.
     EXPECT_TRUE(window->close());
-    EXPECT_FALSE(window->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_FALSE(guard.isNull());
+    EXPECT_FALSE(window->isVisible());
     test::writeFile(app.root() / "paused", "");
     test::writeFile(app.root() / "config", "SERVER=https://elsewhere.example\n");
     app.tavix.refresh();
-    EXPECT_EQ(app.shown(), (std::vector<QString>{"Paused", secondary, "Pixel 8 · device…", "Computer tasks available",
-                                                 "New tasks are paused"}));
+    EXPECT_EQ(app.shown(), (std::vector<std::string>{"Paused", secondary, "Pixel 8 · device…",
+                                                     "Computer tasks available", "New tasks are paused"}));
 
     const int activations = app.application.activations;
     app.tavix.showSettings();

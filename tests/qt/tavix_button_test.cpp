@@ -42,7 +42,7 @@ TEST(TavixButton, FillBorderAndCentredTitle) {
         QPalette palette = button.palette();
         palette.setColor(QPalette::Window, Qt::transparent);
         button.setPalette(palette);
-        const QImage image = test::grabImage(button);
+        const QImage image = button.grab().toImage();
         ASSERT_EQ(image.size(), QSize(c.width, 44));
 
         const QColor fill = image.pixelColor(20, 6);

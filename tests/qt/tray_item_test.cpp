@@ -11,20 +11,16 @@
 namespace tavix {
 namespace {
 
-struct Delegate final : StatusItemDelegate {
+// The tray item with itself as the delegate: rows to set when the menu opens, the commands it was sent.
+struct Tray final : StatusItemDelegate {
+    Tray() { item.create("Tavix Link", *this); }
     void menuWillOpen() override { onOpen(); }
     void perform(Command command) override { performed.push_back(command); }
-
-    std::function<void()> onOpen = [] {};
-    std::vector<Command> performed;
-};
-
-struct Tray {
-    Tray() { item.create("Tavix Link", delegate); }
     QList<QAction*> actions() const { return item.menu()->actions(); }
 
     TrayItem item;
-    Delegate delegate;
+    std::function<void()> onOpen = [] {};
+    std::vector<Command> performed;
 };
 
 MenuRow row(std::string title, std::optional<Command> command = {}, bool enabled = true,
@@ -58,6 +54,7 @@ void expectShows(const QList<QAction*>& actions, const std::vector<MenuRow>& row
         EXPECT_EQ(action->isCheckable(), row.checked.has_value());
         EXPECT_EQ(action->isChecked(), row.checked.value_or(false));
         EXPECT_EQ(action->icon().isNull(), !row.logo);
+        EXPECT_EQ(action->isIconVisibleInMenu(), row.logo);
     }
 }
 
@@ -67,13 +64,13 @@ TEST(TrayItem, RowsInOrderSendTheirCommandsOnceTheMenuHasClosed) {
     expectShows(tray.actions(), kRows);
     EXPECT_EQ(tray.actions()[0]->icon().pixmap(QSize(17, 17), 2.0).size(), QSize(34, 34)) << "a sharp logo at 2×";
     for (std::size_t i = 0; i < kRows.size(); ++i) {
-        tray.delegate.performed.clear();
+        tray.performed.clear();
         tray.actions()[qsizetype(i)]->trigger();
-        EXPECT_TRUE(tray.delegate.performed.empty()) << "the menu closes before the command runs";
+        EXPECT_TRUE(tray.performed.empty()) << "the menu closes before the command runs";
         QCoreApplication::processEvents();
         const MenuRow& row = kRows[i];
         const auto expected = row.command && row.enabled ? std::vector{*row.command} : std::vector<Command>{};
-        EXPECT_EQ(tray.delegate.performed, expected) << i;
+        EXPECT_EQ(tray.performed, expected) << i;
     }
 }
 
@@ -99,7 +96,7 @@ TEST(TrayItem, NewRowsUpdateTheActionsInPlaceUnlessTheShapeChanges) {
     EXPECT_EQ(changes, (std::vector<int>{1, 0, 0, 0, 1, 1, 0, 0}));
     tray.actions()[7]->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(tray.delegate.performed, std::vector{Command::showSettings}) << "the command of the row it now shows";
+    EXPECT_EQ(tray.performed, std::vector{Command::showSettings}) << "the command of the row it now shows";
 
     rows.insert(rows.begin() + 2, row("Working…", {}, false));
     tray.item.setMenu(rows);
@@ -111,7 +108,7 @@ TEST(TrayItem, OpeningAsksTheDelegateAndTracksTheOpenState) {
     tray.item.setMenu(kRows);
     auto rows = kRows;
     rows[0].title = "Tavix Link · Server unreachable";
-    tray.delegate.onOpen = [&] { tray.item.setMenu(rows); };
+    tray.onOpen = [&] { tray.item.setMenu(rows); };
     EXPECT_FALSE(tray.item.menuOpen());
     tray.item.menu()->popup(QPoint(10, 10));
     EXPECT_TRUE(tray.item.menuOpen());
