@@ -48,6 +48,8 @@ bool writeAll(int fd, const std::string& bytes) {
         const rlimit data{dataLimit, dataLimit};
         ::setrlimit(RLIMIT_DATA, &data);
     }
+    // A crash of the copy is expected and of no use to anybody: no core dump of the whole application.
+    ::prctl(PR_SET_DUMPABLE, 0);
     const auto seconds = static_cast<rlim_t>(std::chrono::ceil<std::chrono::seconds>(limit).count() + 1);
     const rlimit cpu{seconds, seconds};
     ::setrlimit(RLIMIT_CPU, &cpu);
