@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -64,6 +65,22 @@ bool xmlCanCarry(std::string_view xml) {
            xml.find("\xEF\xBF\xBF") == std::string_view::npos;
 }
 
+std::size_t copiesOf(plist_t dict, const std::string& key) {
+    std::size_t copies = 0;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(dict, &iter);
+    for (;;) {
+        char* name = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(dict, iter, &name, &item);
+        if (name == nullptr) break;
+        if (key == name) ++copies;
+        std::free(name);
+    }
+    std::free(iter);
+    return copies;
+}
+
 // The edit itself: the XML text, or the number of the problem.
 std::variant<std::string, int> edit(std::string_view bytes, const PlistBooleans& values) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) return kNotAList;
@@ -73,6 +90,11 @@ std::variant<std::string, int> edit(std::string_view bytes, const PlistBooleans&
     if (!root) return kNotAList;
     if (plist_get_node_type(root.get()) != PLIST_DICT) return kNotADictionary;
     for (const auto& [key, value] : values) {
+        // A damaged binary list may hold a key twice, and a reader may take either copy: none may be left behind.
+        if (copiesOf(root.get(), key) > 1) {
+            while (plist_dict_get_item(root.get(), key.c_str()) != nullptr)
+                plist_dict_remove_item(root.get(), key.c_str());
+        }
         // The dictionary takes the new node and frees the value it replaces.
         plist_dict_set_item(root.get(), key.c_str(), plist_new_bool(value ? 1 : 0));
     }

@@ -165,6 +165,32 @@ TEST(PlistBooleans, RefusesTextThatAnXmlFileCannotCarry) {
     EXPECT_TRUE(refused(binaryList(nul)));
 }
 
+TEST(PlistBooleans, ADamagedListNamingAKeyTwiceEndsWithOneCopy) {
+    // {"RunAtLoad": true, "Label": "app.tavix.link", "RunAtLoad": true}, as a damaged binary list can hold it.
+    const std::vector<std::string> objects = {
+        "\xD3" + reference(1) + reference(3) + reference(1) + reference(2) + reference(4) + reference(2),
+        "\x59"
+        "RunAtLoad",
+        "\x09",
+        "\x55"
+        "Label",
+        "\x5E"
+        "app.tavix.link"};
+    for (bool value : {false, true}) {
+        const std::string out = edited(binaryList(objects), {{"RunAtLoad", value}});
+        std::size_t copies = 0;
+        for (auto at = out.find("<key>RunAtLoad</key>"); at != std::string::npos;
+             at = out.find("<key>RunAtLoad</key>", at + 1)) {
+            ++copies;
+        }
+        EXPECT_EQ(copies, 1u) << out;
+        auto list = AgentList::parse(out);
+        ASSERT_TRUE(list.has_value());
+        EXPECT_EQ(list->boolean("RunAtLoad"), value);
+        EXPECT_EQ(list->subtree("Label"), AgentList(plist_new_string("app.tavix.link")).xml());
+    }
+}
+
 TEST(PlistBooleans, SurvivesListsThatOverwhelmTheReader) {
     std::string deepXml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>";
     for (int i = 0; i < 200'000; ++i) deepXml += "<array>";
