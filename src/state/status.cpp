@@ -68,6 +68,8 @@ constexpr std::size_t kMaxDepth = simdjson::DEFAULT_MAX_DEPTH;
 // JSON puts no bound on integers, but simdjson refuses those beyond 64 bits. Such a text is read by nlohmann/json,
 // which keeps them as doubles, and its plain rewriting is read as usual. A number beyond a double stays an error.
 std::optional<std::string> withPlainNumbers(std::string_view text) {
+    // nlohmann/json takes a NUL byte for the end of the text, and would read what precedes it.
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
     bool tooDeep = false;
     auto depthCheck = [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
         tooDeep = tooDeep || static_cast<std::size_t>(depth) > kMaxDepth;

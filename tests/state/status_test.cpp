@@ -89,9 +89,12 @@ TEST(StatusReading, NumbersBeyondSixtyFourBitsAndALeadingByteOrderMarkAreStillJs
     // A number beyond any double, nesting past what is read, or broken JSON, however its numbers look.
     const std::string deep = std::string(100'000, '[') + std::string(100'000, ']');
     for (const std::string& text :
-         {std::string(R"({"at":1e400,"connected":true)"), R"({"at":1e400,"x":)" + deep + R"(,"connected":true})",
+         {std::string(R"({"at":1e400,"connected":true})"), std::string(R"({"at":1e400,"connected":true)"),
+          R"({"at":1e400,"x":)" + deep + R"(,"connected":true})",
           R"({"connected":true,"x":)" + deep + R"(,"at":1e400})",
-          std::string("\xEF\xBB\xBF\xEF\xBB\xBF{\"connected\":true}")}) {
+          std::string("\xEF\xBB\xBF\xEF\xBB\xBF{\"connected\":true}"),
+          std::string(R"({"n":36893488147419103232,"connected":true})") + '\0',
+          std::string(R"({"n":36893488147419103232,"connected":true)") + '\0' + "}"}) {
         EXPECT_EQ(parseStatus(text), Status{}) << text.substr(0, 60);
     }
 }
