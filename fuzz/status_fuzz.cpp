@@ -35,6 +35,8 @@ std::optional<Status> modelStatus(std::string_view text) {
         depth = std::max(depth, at);
         return true;
     };
+    // A NUL byte is never JSON, though nlohmann/json stops reading at one.
+    if (text.find('\0') != std::string_view::npos) return Status{};
     const Json parsed = Json::parse(text, deepest, /*allow_exceptions=*/false);
     if (depth > 1000) return std::nullopt;
     Status status;
