@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates
   xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11 libglib2.0-bin
   desktop-file-utils appstream
+  # fuzzing (the fuzz preset)
+  clang libclang-rt-14-dev libexpat1-dev
   # the application at run time
   fonts-inter xdg-utils
 )

@@ -1,6 +1,7 @@
 #include "state/status.h"
 
 #include <simdjson.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/files.h"
 
@@ -39,14 +40,7 @@ std::vector<Device> devicesOf(element value) {
     return devices;
 }
 
-}  // namespace
-
-Status parseStatus(std::string_view text) {
-    // Parsed afresh at every refresh for the life of the process: simdjson keeps that a fraction of the cost of
-    // reading the file. One parser per thread reuses its buffers.
-    thread_local simdjson::dom::parser parser;
-    simdjson::dom::object object;
-    if (parser.parse(text.data(), text.size()).get(object) != simdjson::SUCCESS) return {};
+Status statusOf(simdjson::dom::object object) {
     Status status;
     // Every occurrence is applied in order, so a repeated key ends with its last value.
     for (auto [key, value] : object) {
@@ -68,12 +62,50 @@ Status parseStatus(std::string_view text) {
     return status;
 }
 
+// simdjson stops at the nesting depth it was built for; a text that deep is not read either way.
+constexpr std::size_t kMaxDepth = simdjson::DEFAULT_MAX_DEPTH;
+
+// JSON puts no bound on integers, but simdjson refuses those beyond 64 bits. Such a text is read by nlohmann/json,
+// which keeps them as doubles, and its plain rewriting is read as usual. A number beyond a double stays an error.
+std::optional<std::string> withPlainNumbers(std::string_view text) {
+    // nlohmann/json takes a NUL byte for the end of the text, and would read what precedes it.
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
+    bool tooDeep = false;
+    auto depthCheck = [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        tooDeep = tooDeep || static_cast<std::size_t>(depth) > kMaxDepth;
+        return true;
+    };
+    const auto json = nlohmann::json::parse(text, depthCheck, /*allow_exceptions=*/false);
+    if (tooDeep || !json.is_object()) return std::nullopt;
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+Status parseStatus(std::string_view text) {
+    // A byte-order mark may lead UTF-8 JSON text; simdjson does not take one.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // Parsed afresh at every refresh for the life of the process: simdjson keeps that a fraction of the cost of
+    // reading the file. One parser per thread reuses its buffers.
+    thread_local simdjson::dom::parser parser;
+    simdjson::dom::object object;
+    const auto error = parser.parse(text.data(), text.size()).get(object);
+    if (error == simdjson::NUMBER_ERROR) {
+        const auto plain = withPlainNumbers(text);
+        if (!plain || parser.parse(plain->data(), plain->size()).get(object) != simdjson::SUCCESS) return {};
+        return statusOf(object);
+    }
+    return error == simdjson::SUCCESS ? statusOf(object) : Status{};
+}
+
 Status readStatusFile(const char* path) {
     auto content = readFile(path);
     return content ? parseStatus(*content) : Status{};
 }
 
-bool isFresh(const Status& status, double nowMs) { return nowMs - status.at < kFreshMilliseconds; }
+bool isFresh(const Status& status, double nowMs) {
+    return nowMs - status.at < kFreshMilliseconds;
+}
 
 bool isWorking(const Status& status, double nowMs) {
     return isFresh(status, nowMs) && status.busy && !status.busy->empty();

@@ -11,7 +11,9 @@ namespace {
 using Json = nlohmann::json;
 constexpr double kNow = 1'750'000'000'000.0;
 
-Status parsed(const Json& json) { return parseStatus(json.dump()); }
+Status parsed(const Json& json) {
+    return parseStatus(json.dump());
+}
 
 TEST(StatusReading, AnythingButAnObjectReadsAsTheDefault) {
     test::TempDir dir;
@@ -35,12 +37,21 @@ TEST(StatusReading, OversizedFileReadsAsTheDefault) {
 }
 
 TEST(StatusReading, EachKeyKeepsOnlyItsOwnType) {
-    Status status = parsed({{"at", "1750000000000"}, {"busy", true}, {"connected", "true"}, {"computer", 1},
-                            {"error", 404}, {"devices", "two"}, {"other", {1, 2}}});
+    Status status = parsed({{"at", "1750000000000"},
+                            {"busy", true},
+                            {"connected", "true"},
+                            {"computer", 1},
+                            {"error", 404},
+                            {"devices", "two"},
+                            {"other", {1, 2}}});
     EXPECT_EQ(status, Status{});
 
-    status = parsed({{"at", 1750000000000.5}, {"busy", "job"}, {"connected", true}, {"computer", false},
-                     {"error", "offline"}, {"devices", {{{"model", "M"}, {"state", "device"}, {"screen", "on"}}}}});
+    status = parsed({{"at", 1750000000000.5},
+                     {"busy", "job"},
+                     {"connected", true},
+                     {"computer", false},
+                     {"error", "offline"},
+                     {"devices", {{{"model", "M"}, {"state", "device"}, {"screen", "on"}}}}});
     EXPECT_EQ(status.at, 1750000000000.5);
     EXPECT_EQ(status.busy, "job");
     EXPECT_TRUE(status.connected);
@@ -50,6 +61,42 @@ TEST(StatusReading, EachKeyKeepsOnlyItsOwnType) {
 
     EXPECT_EQ(parseStatus(R"({"at":1,"at":1750000000000})").at, 1750000000000.0) << "the last of a repeated key";
     EXPECT_EQ(parseStatus(R"({"at":-5e3})").at, -5000.0);
+}
+
+TEST(StatusReading, NumbersBeyondSixtyFourBitsAndALeadingByteOrderMarkAreStillJson) {
+    const std::string rest = R"("connected":true,"busy":"job","devices":[{"model":"M"}])";
+    struct Case {
+        std::string text;
+        double at;
+    } cases[] = {
+        // An integer past 64 bits anywhere in the file, even under a key nobody reads.
+        {R"({"at":1750000000000,"bytes":36893488147419103232,)" + rest + "}", 1750000000000.0},
+        {R"({"at":1750000000000,"id":-9223372036854775809,)" + rest + "}", 1750000000000.0},
+        {R"({"at":1750000000000,"nested":{"n":[123456789012345678901234567890]},)" + rest + "}", 1750000000000.0},
+        {R"({"at":18446744073709551616,)" + rest + "}", 18446744073709551616.0},
+        {"\xEF\xBB\xBF"
+         R"({"at":1750000000000,)" +
+             rest + "}",
+         1750000000000.0},
+    };
+    for (const auto& c : cases) {
+        const Status status = parseStatus(c.text);
+        EXPECT_EQ(status.at, c.at) << c.text;
+        EXPECT_TRUE(status.connected) << c.text;
+        EXPECT_EQ(status.busy, "job") << c.text;
+        EXPECT_EQ(status.devices, (std::vector<Device>{{"M", "unknown", "connected"}})) << c.text;
+    }
+    // A number beyond any double, nesting past what is read, or broken JSON, however its numbers look.
+    const std::string deep = std::string(100'000, '[') + std::string(100'000, ']');
+    for (const std::string& text :
+         {std::string(R"({"at":1e400,"connected":true})"), std::string(R"({"at":1e400,"connected":true)"),
+          R"({"at":1e400,"x":)" + deep + R"(,"connected":true})",
+          R"({"connected":true,"x":)" + deep + R"(,"at":1e400})",
+          std::string("\xEF\xBB\xBF\xEF\xBB\xBF{\"connected\":true}"),
+          std::string(R"({"n":36893488147419103232,"connected":true})") + '\0',
+          std::string(R"({"n":36893488147419103232,"connected":true)") + '\0' + "}"}) {
+        EXPECT_EQ(parseStatus(text), Status{}) << text.substr(0, 60);
+    }
 }
 
 TEST(StatusDevices, OnlyAnArrayOfObjectsCounts) {
@@ -63,8 +110,8 @@ TEST(StatusFreshness, TwentyFiveSecondsIsTheEdge) {
         Json at;
         bool fresh;
     } cases[] = {
-        {kNow - 24'999, true}, {kNow - 25'000, false}, {kNow - 24'999.5, true}, {kNow + 60'000, true},
-        {"1750000000000", false}, {nullptr, false}, {true, false},
+        {kNow - 24'999, true},    {kNow - 25'000, false}, {kNow - 24'999.5, true}, {kNow + 60'000, true},
+        {"1750000000000", false}, {nullptr, false},       {true, false},
     };
     for (const auto& c : cases) {
         Json status = Json::object();

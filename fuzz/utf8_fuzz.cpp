@@ -1,0 +1,48 @@
+// The UTF-8 helpers: validation whole and in pieces, and the character count and cut.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz_check.h"
+#include "fuzz_text.h"
+#include "platform/utf8.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tavix;
+    FuzzedDataProvider provider(data, size);
+    const auto piece = provider.ConsumeIntegralInRange<std::size_t>(1, 9);
+    const auto count = provider.ConsumeIntegralInRange<std::size_t>(0, 40);
+    const std::string text = provider.ConsumeRemainingBytesAsString();
+
+    const bool valid = isValidUtf8(text);
+    FUZZ_CHECK(valid == fuzz::utf8procValid(text));
+
+    // In pieces of one size, and in pieces that grow, the verdict is the same.
+    Utf8Validator even;
+    for (std::size_t at = 0; at < text.size(); at += piece) even.feed(std::string_view(text).substr(at, piece));
+    FUZZ_CHECK(even.valid() == valid);
+    Utf8Validator growing;
+    for (std::size_t at = 0, step = 1; at < text.size(); at += step, ++step) {
+        growing.feed(std::string_view(text).substr(at, step));
+        growing.feed({});
+    }
+    FUZZ_CHECK(growing.valid() == valid);
+    if (!valid) return 0;
+
+    const std::size_t all = graphemeCount(text);
+    FUZZ_CHECK(all == fuzz::characters(text));
+    const std::string_view cut = graphemePrefix(text, count);
+    FUZZ_CHECK(text.substr(0, cut.size()) == cut && isValidUtf8(cut));
+    FUZZ_CHECK(graphemeCount(cut) == std::min(count, all));
+    FUZZ_CHECK(fuzz::characters(cut) == std::min(count, all));
+    // The cut takes whole characters: one more character makes it no shorter, and the rest starts a new one.
+    if (count < all) {
+        FUZZ_CHECK(graphemePrefix(text, count + 1).size() > cut.size());
+        FUZZ_CHECK(graphemeCount(text.substr(cut.size())) == all - count);
+    }
+    return 0;
+}
