@@ -11,6 +11,8 @@
 #include <csignal>
 #include <fstream>
 
+#include "platform/files.h"
+
 namespace tavix {
 namespace {
 
@@ -25,17 +27,6 @@ rlim_t dataBytesInUse() {
     unsigned long size = 0, resident = 0, shared = 0, text = 0, lib = 0, data = 0;
     if (!(statm >> size >> resident >> shared >> text >> lib >> data)) return 0;
     return static_cast<rlim_t>(data) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 // In the copy: only the calling thread exists, and nothing may return into the caller's code.
@@ -55,7 +46,7 @@ bool writeAll(int fd, const std::string& bytes) {
     ::setrlimit(RLIMIT_CPU, &cpu);
     int status = 0;
     try {
-        status = writeAll(out, work()) ? 0 : 124;
+        status = writeFully(out, work()) == 0 ? 0 : 124;
     } catch (...) {
         status = 123;
     }

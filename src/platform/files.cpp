@@ -50,6 +50,24 @@ std::optional<Error> removeEntry(const std::filesystem::path& path) {
     return posixError(err, "Could not remove “" + path.filename().string() + "”");
 }
 
+int writeFully(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t wrote = ::write(fd, data.data(), data.size());
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote < 0) return errno;
+        if (wrote == 0) return EIO;
+        data.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return 0;
+}
+
+void syncDirectory(const std::filesystem::path& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 namespace {
 
 std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }

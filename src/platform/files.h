@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 
@@ -20,6 +21,12 @@ inline std::optional<std::string> readFile(const std::filesystem::path& path, st
 // Whether an entry of any kind exists at `path` (a link counts when its target exists).
 bool entryExists(const char* path);
 inline bool entryExists(const std::filesystem::path& path) { return entryExists(path.c_str()); }
+
+// Writes all of `data` to `fd`, going on after interruptions and short writes. Returns 0, or the errno that ended it.
+int writeFully(int fd, std::string_view data);
+
+// Flushes a directory's entries to disk, so a rename in it survives a power cut. Failures are ignored.
+void syncDirectory(const std::filesystem::path& directory);
 
 // Creates `directory` and any missing parents with mode 0700; existing ones keep their permissions. The error has
 // the domain "Directory".

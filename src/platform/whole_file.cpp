@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/files.h"
 #include "platform/uuid.h"
 
 namespace tavix {
@@ -13,25 +14,6 @@ namespace {
 
 std::string quotedName(const std::filesystem::path& path) {
     return "“" + path.filename().string() + "”";
-}
-
-// 0 when all of `data` went out, else the errno of the failure.
-int writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t wrote = ::write(fd, data.data(), data.size());
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote < 0) return errno;
-        if (wrote == 0) return EIO;
-        data.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return 0;
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -87,7 +69,7 @@ std::optional<Error> replaceWholeFile(const std::filesystem::path& path, std::st
     if (fd < 0) return posixError(errno, what);
     // Set after creation, so the umask takes nothing away.
     int err = ::fchmod(fd, mode) == 0 ? 0 : errno;
-    if (err == 0) err = writeAll(fd, data);
+    if (err == 0) err = writeFully(fd, data);
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) err = errno;

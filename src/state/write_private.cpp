@@ -16,25 +16,6 @@ namespace {
 
 std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }
 
-// 0 when all of `data` went out, else the errno of the failure.
-int writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t wrote = ::write(fd, data.data(), data.size());
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote < 0) return errno;
-        if (wrote == 0) return EIO;
-        data.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return 0;
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
 
 std::optional<Error> writePrivate(const std::filesystem::path& directory, std::string_view data,
@@ -55,7 +36,7 @@ std::optional<Error> writePrivate(const std::filesystem::path& directory, std::s
     }
     // The umask may have taken bits away; the file is exactly 0600 whatever it was.
     int err = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-    if (err == 0) err = writeAll(fd, data);
+    if (err == 0) err = writeFully(fd, data);
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err != 0) {
