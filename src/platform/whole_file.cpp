@@ -78,7 +78,12 @@ std::optional<Error> replaceWholeFile(const std::filesystem::path& path, std::st
     if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 0777;
 
     // A dot name that does not end in ".plist": launchd never picks a leftover up as an agent.
-    const auto temporary = target.parent_path() / ("." + target.filename().string() + ".menu-" + makeUuid());
+    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict overlap for "." + std::string&&.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".menu-";
+    name += makeUuid();
+    const auto temporary = target.parent_path() / name;
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return posixError(errno, what);
     // Set after creation, so the umask takes nothing away.
