@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "control/process_runner.h"
+#include "pairing/bootstrap_bridge.h"
+#include "pairing/pair_account.h"
 #include "platform/url.h"
 #include "android/wireless.h"
 #include "ui/help_actions.h"
@@ -97,6 +99,11 @@ void TavixMenu::process(const std::string& executable, const std::vector<std::st
 
 void TavixMenu::wireless(bool pair) { runWireless(*this, pair); }
 
+void TavixMenu::pairAccount() { tavix::pairAccount(*this); }
+void TavixMenu::bootstrapBridge(const std::string& base, const std::string& code) {
+    tavix::bootstrapBridge(*this, base, code);
+}
+
 void TavixMenu::quit() { ports_.application.terminate(); }
 
 void TavixMenu::menuWillOpen() {
@@ -124,6 +131,7 @@ void TavixMenu::perform(Command command) {
         case Command::showSettings: showSettings(); break;
         case Command::openDevices: openDevices(); break;
         case Command::logs: logs(); break;
+        case Command::pairAccount: pairAccount(); break;
         case Command::permissions: permissions(); break;
         case Command::usbHelp: usbHelp(); break;
         case Command::updateHelp: updateHelp(); break;

@@ -2,9 +2,8 @@
 
 #include <curl/curl.h>
 
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <cmath>
+#include <exception>
 
 namespace tavix {
 namespace {
@@ -37,12 +36,40 @@ void initialiseOnce() {
 
 CurlHttp::CurlHttp(std::string authorityFile) : authorityFile_(std::move(authorityFile)) {}
 
+CurlHttp::~CurlHttp() {
+    std::lock_guard lock(mutex_);
+    for (auto& worker : workers_) worker.thread.join();
+}
+
 void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> completion) {
     initialiseOnce();
-    // The worker owns copies of everything it uses, so it may outlive this object.
-    std::thread([http = CurlHttp(authorityFile_), request = std::move(request), completion = std::move(completion)] {
-        completion(http.perform(request));
-    }).detach();
+    // Shared so that it can still be called here should the worker not start.
+    auto shared = std::make_shared<std::function<void(HttpResponse)>>(std::move(completion));
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    {
+        std::lock_guard lock(mutex_);
+        // Threads whose request is done only need joining.
+        std::erase_if(workers_, [](Worker& worker) {
+            if (!*worker.finished) return false;
+            worker.thread.join();
+            return true;
+        });
+        try {
+            // Room first: once the thread runs, keeping it must not fail.
+            workers_.reserve(workers_.size() + 1);
+            workers_.push_back({std::thread([this, request = std::move(request), shared, finished] {
+                                    (*shared)(perform(request));
+                                    *finished = true;
+                                }),
+                                finished});
+            return;
+        } catch (const std::exception&) {
+            // No thread (or no memory for one): reported like any other request that could not be made.
+        }
+    }
+    HttpResponse response;
+    response.transportError = "Could not start a network request.";
+    (*shared)(std::move(response));
 }
 
 HttpResponse CurlHttp::perform(const HttpRequest& request) const {
@@ -58,7 +85,8 @@ HttpResponse CurlHttp::perform(const HttpRequest& request) const {
     received.limit = request.maxBodyBytes;
     char errorText[CURL_ERROR_SIZE] = {};
     curl_slist* headers = nullptr;
-    for (const auto& [name, value] : request.headers) headers = curl_slist_append(headers, (name + ": " + value).c_str());
+    for (const auto& [name, value] : request.headers)
+        headers = curl_slist_append(headers, (name + ": " + value).c_str());
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, curl_slist_free_all);
 
     curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
@@ -68,8 +96,15 @@ HttpResponse CurlHttp::perform(const HttpRequest& request) const {
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 16L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!authorityFile_.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeoutSeconds * 1000));
+    curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    if (!authorityFile_.empty()) {
+        // Only this authority, not the system's as well.
+        curl_easy_setopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
+        curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+    }
+    if (request.timeoutSeconds > 0) {
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::lround(request.timeoutSeconds * 1000));
+    }
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive);
