@@ -145,6 +145,30 @@ TEST(Logo, HonoursTheDevicePixelRatio) {
     EXPECT_EQ(image.devicePixelRatio(), 2.0);
 }
 
+TEST(LogoIcon, TheLogoAtTheSizeAskedForInEveryMode) {
+    const QIcon icon = logoIcon();
+    ASSERT_FALSE(icon.isNull());
+    struct Case {
+        QSize size;
+        qreal ratio;
+        int pixels;
+    };
+    // The status menu asks for its small icon size; a wide request still gets the square logo.
+    for (Case c :
+         {Case{{17, 17}, 1.0, 17}, Case{{17, 17}, 2.0, 34}, Case{{16, 16}, 1.0, 16}, Case{{24, 16}, 1.0, 16}}) {
+        SCOPED_TRACE(std::to_string(c.size.width()) + "x" + std::to_string(c.size.height()) + "@" +
+                     std::to_string(c.ratio));
+        const QImage normal = icon.pixmap(c.size, c.ratio, QIcon::Normal).toImage();
+        ASSERT_EQ(normal.size(), QSize(c.pixels, c.pixels));
+        const QImage drawn = logo(c.pixels);
+        EXPECT_LT(meanDifference(normal, drawn), 1.0);
+        EXPECT_GT(meanDifference(normal, drawn.mirrored(true, true)), 10);
+        // The header row is disabled; its logo is not greyed.
+        const QImage disabled = icon.pixmap(c.size, c.ratio, QIcon::Disabled).toImage();
+        EXPECT_LT(meanDifference(disabled, drawn), 1.0);
+    }
+}
+
 TEST(MenuBarLogo, PaintsAtAnySizeAndRatio) {
     const QColor colour(30, 200, 90);
     const QIcon icon = menuBarLogo(colour);
