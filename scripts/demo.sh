@@ -68,10 +68,14 @@ sleep 3  # let the first status arrive
 shots="$work/screenshots"
 mkdir -p "$shots"
 import -window root "$shots/settings-window.png"
-xdotool mousemove --window "$icon" 8 8 click 1
+xdotool mousemove --window "$icon" 8 8
+sleep 1.5
+import -window root "$shots/tray-tooltip.png"
+xdotool click 1
 sleep 1.5
 import -window root "$shots/tray-menu.png"
 xdotool key Escape
 echo "Screenshots:"
+echo "  $shots/tray-tooltip.png     (the tray icon with its tooltip)"
 echo "  $shots/tray-menu.png        (the tray with its open menu)"
 echo "  $shots/settings-window.png  (the settings window)"

@@ -78,7 +78,6 @@ std::optional<Error> replaceWholeFile(const std::filesystem::path& path, std::st
     if (::stat(target.c_str(), &info) == 0) mode = info.st_mode & 0777;
 
     // A dot name that does not end in ".plist": launchd never picks a leftover up as an agent.
-    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict overlap for "." + std::string&&.
     std::string name = ".";
     name += target.filename().string();
     name += ".menu-";

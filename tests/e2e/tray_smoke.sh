@@ -140,4 +140,31 @@ start_trayer
 wait_for 30 "tray icon docked after trayer started late" tray_icon >/dev/null
 pass "icon docked after the tray appeared: $(tray_icon)"
 
+# 6. A tray that names its text colour (_NET_SYSTEM_TRAY_COLORS) gets its icon drawn in it. The property sits on
+# the tray manager's window, one of trayer's top-level windows: put pure red on all of them.
+if command -v xprop >/dev/null 2>&1 && command -v import >/dev/null 2>&1 && command -v convert >/dev/null 2>&1; then
+    unwatch "$APP2"
+    stop "$APP2"
+    forget "$APP2"
+    for window in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
+        xprop -id "$window" -f _NET_SYSTEM_TRAY_COLORS 32c \
+            -set _NET_SYSTEM_TRAY_COLORS 65535,0,0,65535,0,0,65535,0,0,65535,0,0 2>/dev/null || true
+    done
+    new_dirs "$WORK/c"
+    app_env "$WORK/c-state" "$WORK/c-run" "$WORK/c-home" "unix:path=$WORK/no-session-bus"
+    spawn app3 "${APP_ENV[@]}" "$APP"
+    MUST_LIVE+=("$SPAWNED:tavix-menu (tray with a text colour)")
+    wait_for 30 "tray icon docked in the tray with a text colour" tray_icon >/dev/null
+    read -r _ icon_w icon_h icon_x icon_y <<<"$(tray_icon)"
+    red_pixels() {
+        import -display "$DISPLAY" -window root -crop "${icon_w}x${icon_h}+${icon_x}+${icon_y}" +repage -depth 8 txt:- 2>/dev/null |
+            awk '/#FF0000/ {n++} END {print n + 0}'
+    }
+    drawn_in_red() { [ "$(red_pixels)" -ge 20 ]; }
+    wait_for 15 "icon drawn in the tray's text colour" drawn_in_red
+    pass "icon drawn in the colour the tray asked for ($(red_pixels) red pixels)"
+else
+    note "no check of the tray's text colour: xprop or ImageMagick is missing"
+fi
+
 note "$CHECKS passed, 0 failed"

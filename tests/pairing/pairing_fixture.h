@@ -5,61 +5,52 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "pairing/pairing_form.h"
 #include "support/https_test_server.h"
 #include "support/test_app.h"
 
 namespace tavix::test {
 
-// The application against a real local HTTPS server, with recording stand-ins for launchctl and the shell.
+inline Message message(const Refusal& refusal) {
+    return {std::string(refusal.title), std::string(refusal.text)};
+}
+
+// The application against a real local HTTPS server, with stand-ins for launchctl and the shell that record
+// each run's arguments as a "[first][second]…" line before doing their work.
 class PairingFixture : public ::testing::Test {
   protected:
     PairingFixture() {
-        // Each records its arguments, one per line, and ends with a "---" line.
-        writeScript(tools / "launchctl", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
-                                             (tools / "launchctl.args").string() + "'\necho --- >> '" +
-                                             (tools / "launchctl.args").string() + "'\nexit 0");
-        writeScript(tools / "sh", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
-                                      (tools / "sh.args").string() + "'\necho --- >> '" + (tools / "sh.args").string() +
-                                      "'\nexec /bin/sh \"$@\"");
+        writeScript(tools / "launchctl", "printf '[%s]' \"$@\" >> \"$0.args\"\necho >> \"$0.args\"");
+        writeScript(tools / "sh", "printf '[%s]' \"$@\" >> \"$0.args\"\necho >> \"$0.args\"\nexec /bin/sh \"$@\"");
     }
 
     void start(const std::function<void(Options&)>& adjust = {}) {
+        app.reset();  // its TAVIX_HOME is put back first
         app = std::make_unique<TestApp>(
             [&](Options& options) {
-                options.serviceManager = ServiceManagerKind::launchd;
                 options.launchctl = (tools / "launchctl").string();
                 options.shell = (tools / "sh").string();
                 if (adjust) adjust(options);
             },
-            TestAuthority::shared().authorityFile().string());
+            server.authority());
     }
 
-    // Runs the main queue until an alert has been shown and no operation is under way any more.
-    void settle() {
-        ASSERT_TRUE(app->mainQueue.runUntil([&] { return !app->dialogs.alerts.empty() && !app->menu->operation; },
+    // Runs `command`, then the main queue until its one message has been shown and nothing runs any more.
+    Message outcome(const std::function<void()>& command) {
+        app->dialogs.alerts.clear();
+        command();
+        EXPECT_TRUE(app->mainQueue.runUntil([&] { return !alerts().empty() && !app->menu->operation; },
                                             std::chrono::seconds(120)));
+        EXPECT_EQ(alerts().size(), 1u);
+        return alerts().empty() ? Message{} : alerts().back();
     }
 
-    // The argument lists each recorded run received.
-    std::vector<std::vector<std::string>> runsOf(const std::string& program) const {
-        std::vector<std::vector<std::string>> runs(1);
-        std::istringstream lines(readAll(tools / (program + ".args")));
-        for (std::string line; std::getline(lines, line);) {
-            if (line == "---") {
-                runs.emplace_back();
-            } else {
-                runs.back().push_back(line);
-            }
-        }
-        runs.pop_back();
-        return runs;
-    }
+    std::string argsOf(const std::string& tool) const { return readAll(tools / (tool + ".args")); }
 
-    std::vector<Message> alerts() const { return app->dialogs.alerts; }
+    const std::vector<Message>& alerts() const { return app->dialogs.alerts; }
 
     TempDir tools;
     HttpsTestServer server;

@@ -73,21 +73,6 @@ TEST(StatusFreshness, TwentyFiveSecondsIsTheEdge) {
     }
 }
 
-TEST(StatusWorking, NeedsFreshAndNonEmptyBusyText) {
-    struct Case {
-        Json busy;
-        double age;
-        bool working;
-    } cases[] = {
-        {"job", 0, true}, {"job", 25'000, false}, {"", 0, false}, {true, 0, false}, {nullptr, 0, false},
-    };
-    for (const auto& c : cases) {
-        Json status{{"at", kNow - c.age}};
-        if (!c.busy.is_null()) status["busy"] = c.busy;
-        EXPECT_EQ(isWorking(parsed(status), kNow), c.working) << c.busy.dump() << " " << c.age;
-    }
-}
-
 TEST(ConnectionLabel, FirstMatchingRuleWins) {
     const Json freshConnectedBusy{{"at", kNow}, {"connected", true}, {"busy", "job"}};
     const Json freshConnected{{"at", kNow}, {"connected", true}};
@@ -105,6 +90,8 @@ TEST(ConnectionLabel, FirstMatchingRuleWins) {
         {true, false, stale, "Bridge not running"},
         {true, false, Json{{"at", "soon"}, {"connected", true}}, "Bridge not running"},
         {true, false, freshConnectedBusy, "Task in progress"},
+        {true, false, Json{{"at", kNow}, {"connected", true}, {"busy", true}}, "Connected"},
+        {true, false, Json{{"at", kNow - 25'000}, {"connected", true}, {"busy", "job"}}, "Bridge not running"},
         {true, false, freshConnected, "Connected"},
         {true, false, Json{{"at", kNow}}, "Server unreachable"},
         {true, false, Json{{"at", kNow}, {"connected", false}}, "Server unreachable"},

@@ -39,7 +39,8 @@ std::optional<std::vector<std::string>> FakeDialogs::form(const std::string& tit
                                                           const std::string& button) {
     forms.push_back({title, text, fields, button});
     if (formAnswers.empty()) return std::nullopt;
-    auto answer = std::move(formAnswers.front());
+    std::optional<std::vector<std::string>> answer;
+    answer.swap(formAnswers.front());
     formAnswers.pop_front();
     return answer;
 }

@@ -1,88 +1,49 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <filesystem>
-#include <optional>
+#include <cstdio>
 #include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "support/temp_dir.h"
 
 namespace tavix::test {
 
-// A throw-away certificate authority and a server certificate it signed for "localhost" and 127.0.0.1, made with
-// the openssl program.
-class TestAuthority {
-  public:
-    TestAuthority();
-    // One authority for the whole test program (making one takes a moment).
-    static const TestAuthority& shared();
-
-    std::filesystem::path authorityFile() const { return dir_ / "authority.pem"; }
-    std::filesystem::path certificateFile() const { return dir_ / "server.pem"; }
-    std::filesystem::path keyFile() const { return dir_ / "server.key"; }
-
-  private:
-    TempDir dir_;
-};
-
-// What the server answers on one path.
-struct Route {
-    int status = 200;
-    std::string body;
-    std::optional<std::size_t> bodyBytes;  // that many "x" bytes instead of `body`
-    std::string location;                  // a Location header when not empty
-    double delaySeconds = 0;
-    bool endless = false;  // streams bytes until the client hangs up
-
-    static Route text(int status, std::string body);
-    static Route bytes(std::size_t count, int status = 200);
-    static Route redirect(std::string location, int status = 302);
-    static Route slow(double seconds, std::string body);
-    static Route endlessBody();
-};
-
-struct RecordedRequest {
-    std::string method;
-    std::string path;
-    std::vector<std::pair<std::string, std::string>> headers;
-    std::string body;
-
-    // Every value of the header `name` (compared without regard to case).
-    std::vector<std::string> header(std::string_view name) const;
-};
-
-// A real HTTPS server on 127.0.0.1 (tests/support/https_server.py) with scripted routes; it records each request.
+// A real HTTPS server on 127.0.0.1 (tests/support/https_server.py) with its own self-signed certificate for
+// "localhost" and 127.0.0.1. It answers each path as routed and records every request.
 class HttpsTestServer {
   public:
-    explicit HttpsTestServer(const TestAuthority& authority = TestAuthority::shared());
+    HttpsTestServer();
     ~HttpsTestServer();
     HttpsTestServer(const HttpsTestServer&) = delete;
     HttpsTestServer& operator=(const HttpsTestServer&) = delete;
 
+    // The certificate a client must trust to talk to this server.
+    std::string authority() const { return (dir_ / "cert.pem").string(); }
     int port() const { return port_; }
-    // "https://<host>:<port>", the form of a server base.
-    std::string base(std::string_view host = "127.0.0.1") const;
-    std::string url(std::string_view path, std::string_view host = "127.0.0.1") const {
-        return base(host) + std::string(path);
+    // The same routes over plain HTTP.
+    int plainPort() const { return plainPort_; }
+    std::string base(const std::string& host = "127.0.0.1") const {
+        return "https://" + host + ":" + std::to_string(port_);
     }
-
-    void route(const std::string& path, const Route& answer);
-    std::vector<RecordedRequest> requests() const;
+    // {"status", "body", "location", "delay" (seconds), "endless" (bytes until the client hangs up)}
+    void route(const std::string& path, const nlohmann::json& answer);
+    void route(const std::string& path, int status, const std::string& body) {
+        route(path, {{"status", status}, {"body", body}});
+    }
+    // Each request as {"method", "path", "headers": {lower-case name: [values]}, "body"}.
+    nlohmann::json requests() const;
 
   private:
-    void writeRoutes() const;
-
     TempDir dir_;
-    std::vector<std::pair<std::string, Route>> routes_;
-    pid_t pid_ = -1;
+    nlohmann::json routes_ = nlohmann::json::object();
+    std::FILE* output_ = nullptr;
     int port_ = 0;
+    int pid_ = 0;
+    int plainPort_ = 0;
 };
 
-// A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
-int unusedPort();
+// A port on 127.0.0.1 that nothing listens on any more.
+int deadPort();
 
 }  // namespace tavix::test

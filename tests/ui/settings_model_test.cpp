@@ -64,10 +64,5 @@ TEST(SettingsModel, CardsComeBeforeTheLabelsOnThem) {
     EXPECT_EQ(model.elements.back().text, "Runs quietly in the background when this window is closed.");
 }
 
-TEST(SettingsModel, FramesTurnToTopLeftOrigin) {
-    EXPECT_EQ((Frame{28, 506, 66, 66}.topLeft(600)), (Frame{28, 28, 66, 66}));
-    EXPECT_EQ((Frame{24, 174, 249, 44}.topLeft(600)), (Frame{24, 382, 249, 44}));
-}
-
 }  // namespace
 }  // namespace tavix

@@ -18,30 +18,59 @@ bool statusNotifierHostPresent() {
     return bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
 }
 
-bool xembedTrayPresent() {
+xcb_connection_t* x11Connection() {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 == nullptr || x11->connection() == nullptr) return false;
-    xcb_connection_t* connection = x11->connection();
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* connection, const QByteArray& name, bool onlyIfExists) {
+    auto cookie = xcb_intern_atom(connection, onlyIfExists ? 1 : 0, static_cast<uint16_t>(name.size()), name.constData());
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_NONE;
+    std::free(reply);
+    return value;
+}
+
+// The window of the XEmbed tray manager of any screen, or none.
+xcb_window_t xembedTrayOwner(xcb_connection_t* connection) {
     const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
     for (int screen = 0; screen < screens; ++screen) {
-        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
-        auto atomCookie = xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.constData());
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(connection, atomCookie, nullptr);
-        if (atom == nullptr) continue;
-        const xcb_atom_t selection = atom->atom;
-        std::free(atom);
+        const xcb_atom_t selection = atom(connection, "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen), true);
         if (selection == XCB_NONE) continue;
         xcb_get_selection_owner_reply_t* owner =
             xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
-        const bool owned = owner != nullptr && owner->owner != XCB_NONE;
+        const xcb_window_t window = owner != nullptr ? owner->owner : XCB_NONE;
         std::free(owner);
-        if (owned) return true;
+        if (window != XCB_NONE) return window;
     }
-    return false;
+    return XCB_NONE;
 }
 
 }  // namespace
 
-bool trayHostPresent() { return statusNotifierHostPresent() || xembedTrayPresent(); }
+bool trayHostPresent() {
+    if (statusNotifierHostPresent()) return true;
+    xcb_connection_t* connection = x11Connection();
+    return connection != nullptr && xembedTrayOwner(connection) != XCB_NONE;
+}
+
+std::optional<QColor> trayForeground() {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr) return std::nullopt;
+    const xcb_window_t owner = xembedTrayOwner(connection);
+    const xcb_atom_t colors = atom(connection, "_NET_SYSTEM_TRAY_COLORS", true);
+    if (owner == XCB_NONE || colors == XCB_NONE) return std::nullopt;
+    // Twelve cardinals: red, green and blue of the normal, error, warning and success colours, 0 to 65535 each.
+    auto cookie = xcb_get_property(connection, 0, owner, colors, XCB_ATOM_CARDINAL, 0, 12);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
+    std::optional<QColor> foreground;
+    if (reply != nullptr && reply->format == 32 && xcb_get_property_value_length(reply) >= 12) {
+        const auto* rgb = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        foreground = QColor::fromRgba64(static_cast<quint16>(rgb[0]), static_cast<quint16>(rgb[1]),
+                                        static_cast<quint16>(rgb[2]));
+    }
+    std::free(reply);
+    return foreground;
+}
 
 }  // namespace tavix

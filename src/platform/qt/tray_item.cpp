@@ -16,8 +16,9 @@
 namespace tavix {
 namespace {
 
+// Drawn in the panel's text colour: the one the tray asks for, else the desktop palette's.
 QIcon trayIcon() {
-    return menuBarLogo(QGuiApplication::palette().color(QPalette::WindowText));
+    return menuBarLogo(trayForeground().value_or(QGuiApplication::palette().color(QPalette::WindowText)));
 }
 
 // Menu texts treat "&" as a mnemonic marker and a tab as the start of a shortcut.
