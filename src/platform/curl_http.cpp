@@ -1,9 +1,9 @@
 #include "platform/curl_http.h"
 
-#include <curl/curl.h>
-
 #include <cmath>
 #include <exception>
+
+#include "platform/curl_library.h"
 
 namespace tavix {
 namespace {
@@ -27,11 +27,6 @@ std::size_t receive(char* data, std::size_t size, std::size_t count, void* conte
     return bytes;
 }
 
-void initialiseOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 }  // namespace
 
 CurlHttp::CurlHttp(std::string authorityFile) : authorityFile_(std::move(authorityFile)) {}
@@ -42,7 +37,8 @@ CurlHttp::~CurlHttp() {
 }
 
 void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> completion) {
-    initialiseOnce();
+    // Loaded and set up here, on the caller's thread, before any worker uses it.
+    curlLibrary();
     // Shared so that it can still be called here should the worker not start.
     auto shared = std::make_shared<std::function<void(HttpResponse)>>(std::move(completion));
     auto finished = std::make_shared<std::atomic<bool>>(false);
@@ -73,61 +69,62 @@ void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> compl
 }
 
 HttpResponse CurlHttp::perform(const HttpRequest& request) const {
-    initialiseOnce();
     HttpResponse response;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
-    if (!curl) {
+    const CurlLibrary* api = curlLibrary();
+    CURL* easy = api != nullptr ? api->easyInit() : nullptr;
+    if (easy == nullptr) {
         response.transportError = "Could not start a network request.";
         return response;
     }
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(easy, api->easyCleanup);
     CURL* handle = curl.get();
     Received received;
     received.limit = request.maxBodyBytes;
     char errorText[CURL_ERROR_SIZE] = {};
     curl_slist* headers = nullptr;
     for (const auto& [name, value] : request.headers)
-        headers = curl_slist_append(headers, (name + ": " + value).c_str());
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, curl_slist_free_all);
+        headers = api->slistAppend(headers, (name + ": " + value).c_str());
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, api->slistFreeAll);
 
-    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 16L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    api->easySetopt(handle, CURLOPT_URL, request.url.c_str());
+    api->easySetopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    api->easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    api->easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    api->easySetopt(handle, CURLOPT_MAXREDIRS, 16L);
+    api->easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    api->easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    api->easySetopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
     if (!authorityFile_.empty()) {
         // Only this authority, not the system's as well.
-        curl_easy_setopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
-        curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+        api->easySetopt(handle, CURLOPT_CAINFO, authorityFile_.c_str());
+        api->easySetopt(handle, CURLOPT_CAPATH, static_cast<char*>(nullptr));
     }
     if (request.timeoutSeconds > 0) {
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::lround(request.timeoutSeconds * 1000));
+        api->easySetopt(handle, CURLOPT_TIMEOUT_MS, std::lround(request.timeoutSeconds * 1000));
     }
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList.get());
+    api->easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+    api->easySetopt(handle, CURLOPT_ERRORBUFFER, errorText);
+    api->easySetopt(handle, CURLOPT_WRITEFUNCTION, receive);
+    api->easySetopt(handle, CURLOPT_WRITEDATA, &received);
+    api->easySetopt(handle, CURLOPT_HTTPHEADER, headerList.get());
     if (request.method == "POST") {
-        curl_easy_setopt(handle, CURLOPT_POST, 1L);
+        api->easySetopt(handle, CURLOPT_POST, 1L);
         const std::string& body = request.body ? *request.body : std::string();
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(handle, CURLOPT_COPYPOSTFIELDS, body.c_str());
+        api->easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        api->easySetopt(handle, CURLOPT_COPYPOSTFIELDS, body.c_str());
     } else if (request.method != "GET") {
-        curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+        api->easySetopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = api->easyPerform(handle);
     if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && received.cut)) {
-        response.transportError = errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(result);
+        response.transportError = errorText[0] != '\0' ? std::string(errorText) : api->easyStrerror(result);
         return response;
     }
     long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    api->easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     char* finalUrl = nullptr;
-    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &finalUrl);
+    api->easyGetinfo(handle, CURLINFO_EFFECTIVE_URL, &finalUrl);
     response.status = status;
     response.finalUrl = finalUrl != nullptr ? finalUrl : request.url;
     response.body = std::move(received.body);

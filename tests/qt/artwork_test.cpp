@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "pixels.h"
 #include "support/temp_dir.h"
 
@@ -89,6 +91,25 @@ TEST(Logo, SamePictureAtEverySizeAndPixelRatio) {
         const QImage reference = large.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         EXPECT_LT(meanDifference(small, reference), pixels < 20 ? 10 : 6) << pixels;
         EXPECT_NEAR(boundingBox(small, isMonogram).center().y(), largeLetter.center().y() * pixels / 1024.0, 1.5);
+    }
+}
+
+TEST(LogoIcon, TheLogoAtTheSizeAskedForInEveryMode) {
+    const QIcon icon = logoIcon();
+    ASSERT_FALSE(icon.isNull());
+    // The status menu asks for its small icon size; a wide request still gets the square logo.
+    for (auto [size, ratio, pixels] : {std::tuple{QSize(17, 17), 1.0, 17},
+                                       {QSize(17, 17), 2.0, 34},
+                                       {QSize(16, 16), 1.0, 16},
+                                       {QSize(24, 16), 1.0, 16}}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << "@" << ratio);
+        const QImage drawn = logo(pixels);
+        const QImage normal = icon.pixmap(size, ratio, QIcon::Normal).toImage();
+        ASSERT_EQ(normal.size(), QSize(pixels, pixels));
+        EXPECT_LT(meanDifference(normal, drawn), 1.0);
+        EXPECT_GT(meanDifference(normal, drawn.mirrored(true, true)), 10);
+        // The header row is disabled; its logo is not greyed.
+        EXPECT_LT(meanDifference(icon.pixmap(size, ratio, QIcon::Disabled).toImage(), drawn), 1.0);
     }
 }
 

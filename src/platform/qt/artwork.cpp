@@ -13,7 +13,9 @@
 #include <QSaveFile>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
 
 namespace tavix {
@@ -98,6 +100,31 @@ class MenuBarIconEngine final : public QIconEngine {
     QColor color_;
 };
 
+// Painting the logo loads the font database and Inter: a tray that is never opened never pays for it.
+class LogoIconEngine final : public QIconEngine {
+  public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(rect.width(), rect.height());
+        paintLogo(*painter, QRectF(rect.topLeft(), QSizeF(side, side)));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        return QSize(side, side);
+    }
+    // Device pixels, as for the tray shape.
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        QPixmap& kept = drawn_[side];
+        if (kept.isNull()) kept = QPixmap::fromImage(logo(side));
+        return kept;
+    }
+    QIconEngine* clone() const override { return new LogoIconEngine(*this); }
+    QString key() const override { return QStringLiteral("tavix-logo"); }
+
+  private:
+    std::map<int, QPixmap> drawn_;
+};
+
 }  // namespace
 
 QFont interfaceFont(qreal pixelSize, int weight) {
@@ -175,6 +202,10 @@ void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(face);
     painter.restore();
+}
+
+QIcon logoIcon() {
+    return QIcon(new LogoIconEngine);
 }
 
 QIcon menuBarLogo(const QColor& color) {

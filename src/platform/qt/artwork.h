@@ -18,6 +18,9 @@ QFont interfaceFont(qreal pixelSize, int weight);
 // present, stretched to the square; otherwise the drawn tile and monogram, every length proportional to the size.
 void paintLogo(QPainter& painter, const QRectF& rect);
 QImage logo(int size, qreal devicePixelRatio = 1.0);
+// The logo as an icon that is drawn only when first shown, square at the size asked for, and then kept. Every mode
+// shows it in its own colours (the status menu's header row is disabled, its logo is not greyed).
+QIcon logoIcon();
 
 // The tray icon: an outlined robot head drawn in `color` on an 18-unit grid scaled to `rect`.
 void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color);

@@ -8,7 +8,6 @@
 #include <QDBusServiceWatcher>
 #include <QEvent>
 #include <QMenu>
-#include <QPixmap>
 #include <QSystemTrayIcon>
 
 #include "platform/qt/artwork.h"
@@ -46,12 +45,9 @@ void TrayItem::create(const std::string& accessibleName, StatusItemDelegate& del
     menu_ = std::make_unique<QMenu>();
     menu_->setTitle(QString::fromStdString(accessibleName));
     menu_->setAccessibleName(QString::fromStdString(accessibleName));
-    // The header row is an information row (disabled); its logo keeps its colours all the same.
-    for (qreal ratio : {1.0, 2.0}) {
-        const QPixmap pixmap = QPixmap::fromImage(logo(17, ratio));
-        logoIcon_.addPixmap(pixmap, QIcon::Normal);
-        logoIcon_.addPixmap(pixmap, QIcon::Disabled);
-    }
+    // Drawn when the menu first shows it. The header row is an information row (disabled); its logo keeps its
+    // colours all the same.
+    logoIcon_ = logoIcon();
 
     connect(menu_.get(), &QMenu::aboutToShow, this, [this] {
         open_ = false;
@@ -60,18 +56,25 @@ void TrayItem::create(const std::string& accessibleName, StatusItemDelegate& del
     });
     connect(menu_.get(), &QMenu::aboutToHide, this, [this] { open_ = false; });
 
+    showWhenTrayExists();
+    if (icon_ == nullptr) waitForTray();
+}
+
+void TrayItem::waitForTray() {
     // A StatusNotifier host may register after us (login): react at once rather than at the next poll.
-    auto* watcher =
+    hostWatcher_ =
         new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"), QDBusConnection::sessionBus(),
                                 QDBusServiceWatcher::WatchForRegistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, &TrayItem::showWhenTrayExists);
-    showWhenTrayExists();
-    if (icon_ == nullptr) trayWait_.start();
+    connect(hostWatcher_, &QDBusServiceWatcher::serviceRegistered, this, &TrayItem::showWhenTrayExists);
+    trayWait_.start();
 }
 
 void TrayItem::showWhenTrayExists() {
     if (icon_ != nullptr || !trayHostPresent()) return;
     trayWait_.stop();
+    // Qt follows the tray from here on; the watcher may be the one calling.
+    if (hostWatcher_ != nullptr) hostWatcher_->deleteLater();
+    hostWatcher_ = nullptr;
     showIcon();
 }
 

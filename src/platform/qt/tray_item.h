@@ -9,6 +9,7 @@
 
 #include "platform/status_item.h"
 
+class QDBusServiceWatcher;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -18,7 +19,7 @@ namespace tavix {
 // login before the panel still gets its icon; until then tooltip and menu are kept and applied on creation.
 class TrayItem final : public QObject, public StatusItem {
     Q_OBJECT
-public:
+  public:
     TrayItem();
     ~TrayItem() override;
 
@@ -30,10 +31,11 @@ public:
     QMenu* menu() const { return menu_.get(); }
     QSystemTrayIcon* icon() const { return icon_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
+    void waitForTray();
     void showWhenTrayExists();
     void showIcon();
     void rebuildActions(const std::vector<MenuRow>& rows);
@@ -41,6 +43,7 @@ private:
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon* icon_ = nullptr;
     QTimer trayWait_;
+    QDBusServiceWatcher* hostWatcher_ = nullptr;
     QIcon logoIcon_;
     std::vector<MenuRow> rows_;
     StatusItemDelegate* delegate_ = nullptr;
