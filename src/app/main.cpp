@@ -1,6 +1,8 @@
 // tavix-menu: the tray application, or one of its command-line modes.
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QTimer>
 
@@ -87,6 +89,16 @@ int main(int argc, char** argv) {
     tavix::TavixMenu menu(ports, options);
     QTimer::singleShot(0, &app, [&menu] { menu.applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
+
+    // A panel that chose "Quit" over D-Bus waits for the reply to that click, which Qt's bus thread may not
+    // have written yet: one blocking call on the same connection goes out after it, so it is sent by then.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                QStringLiteral("/org/freedesktop/DBus"),
+                                                QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+                 QDBus::Block, 1000);
+    }
 
     // Workers may still wait on a child program or a server; nothing is left to save, so end without
     // unwinding the objects they would report to.
