@@ -1,160 +1,274 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "fake_launchctl.h"
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "agent_list.h"
+#include "control/autostart_entry.h"
+#include "support/test_app.h"
 
 namespace tavix {
 namespace {
 
-using test::FakeLaunchctl;
+namespace fs = std::filesystem;
 using test::Message;
-using test::TestApp;
-using Lines = std::vector<std::string>;
+using Kind = ServiceManagerKind;
+using Files = std::map<std::string, std::string>;
 
-const char* const kConfirmText =
-    "This stops the local bridge and removes its pairing. Other devices are unchanged. Use Devices → Revoke to "
-    "invalidate server tokens too.";
+// The application with its service manager's program (launchctl or systemctl) replaced by a script that records
+// each call's arguments as a line of "calls", prints "output <n>" on its n-th call and exits with the n-th of the
+// `statuses` (0 past their end); "hang" waits for the time limit, and "missing" leaves the program out.
+struct Service {
+    Service(Kind kind, const std::string& statuses, const Files& existing = {})
+        : program(bin / (kind == Kind::launchd ? "launchctl" : "systemctl")), app([&](Options& options) {
+              (kind == Kind::launchd ? options.launchctl : options.systemctl) = program.string();
+              options.serviceManager = kind;
+              // Only where a call hangs: the other calls get the usual time, however loaded the machine.
+              if (statuses.find("hang") != std::string::npos) options.launchTimeout = 1;
+          }) {
+        if (statuses != "missing") {
+            test::writeScript(program, R"(d=$(dirname "$0")
+echo "$*" >> "$d/calls"
+n=$(wc -l < "$d/calls")
+s=$(echo ')" + statuses + R"(' | awk -v n="$n" '{ print $n }')
+echo "output $n"
+[ "$s" = hang ] && exec sleep 30
+exit "${s:-0}")");
+        }
+        for (const auto& [path, content] : existing) test::writeFile(app.dir / path, content);
+    }
+    // The home directory and the user ID read as $HOME and $UID.
+    std::string tidy(std::string text) const {
+        for (const auto& [from, to] : {std::pair<std::string, std::string>{app.home().string(), "$HOME"},
+                                       {"gui/" + std::to_string(::getuid()), "gui/$UID"}}) {
+            for (auto at = text.find(from); at != std::string::npos; at = text.find(from))
+                text.replace(at, from.size(), to);
+        }
+        return text;
+    }
+    // The recorded calls, a line each.
+    std::string calls() const { return tidy(test::readAll(bin / "calls")); }
+    std::vector<Message> alerts() const {
+        auto alerts = app.dialogs.alerts;
+        for (auto& alert : alerts) alert.text = tidy(alert.text);
+        return alerts;
+    }
+    // Runs the main queue until no command is under way.
+    bool settle() {
+        return app.mainQueue.runUntil([this] { return !app.menu->operation; });
+    }
+    // Every file of the test's folder with its mode and content.
+    Files files() const {
+        Files result;
+        for (const auto& entry : fs::recursive_directory_iterator(app.dir.path())) {
+            if (!entry.is_regular_file()) continue;
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%03o ", test::modeOf(entry.path()));
+            result[fs::relative(entry.path(), app.dir.path()).string()] = mode + test::readAll(entry.path());
+        }
+        return result;
+    }
 
-TEST(Launch, RunsTheConfiguredLaunchctlWithoutInputUnderItsTimeLimit) {
     test::TempDir bin;
-    const auto script = test::writeScript(bin / "launchctl",
-                                          "echo \"$*\"\n"
-                                          "if read -r line; then echo \"input $line\"; else echo \"no input\"; fi\n"
-                                          "exec sleep 30");
-    TestApp app([&](Options& options) {
-        options.launchctl = script.string();
-        options.launchTimeout = 1;
-    });
-    std::optional<std::pair<std::int32_t, std::string>> result;
-    app.menu->launch({"print", "gui/1"}, [&](std::int32_t status, std::string output) {
-        EXPECT_FALSE(app.menu->operation);
-        result.emplace(status, std::move(output));
-    });
-    EXPECT_TRUE(app.menu->operation);
-    ASSERT_TRUE(app.mainQueue.runUntil([&] { return result.has_value(); }));
-    EXPECT_EQ(*result, (std::pair<std::int32_t, std::string>{15, "print gui/1\nno input\n"}));
+    test::ScopedEnv configHome{"XDG_CONFIG_HOME", std::nullopt};  // the autostart entry goes under the test's home
+    fs::path program;
+    test::TestApp app;
+};
+
+// The files that differ between two looks: their mode and content now, or "gone".
+Files changes(const Files& before, const Files& after) {
+    Files result;
+    for (const auto& [path, now] : after) {
+        if (!before.contains(path) || before.at(path) != now) result[path] = now;
+    }
+    for (const auto& [path, was] : before) {
+        if (!after.contains(path)) result[path] = "gone";
+    }
+    return result;
 }
 
-TEST(Restart, KickstartThenBootstrapOnlyWhenNeeded) {
-    const std::string kickstart = "kickstart -k " + test::service();
+const std::string kKickstart = "kickstart -k gui/$UID/app.tavix.link\n";
+const std::string kBootstrap = "bootstrap gui/$UID $HOME/Library/LaunchAgents/app.tavix.link.plist\n";
+const std::string kRestart = "--user restart app.tavix.link.service\n";
+const std::string kReload = "--user daemon-reload\n";
+const std::string kStart = "--user start app.tavix.link.service\n";
+
+TEST(Restart, RestartsElseLoadsAlertingOnlyWithTheLoadStepsOutput) {
+    const Message busy{"Task still running", "Wait for the current task to finish before restarting."};
+    auto failed = [](std::string text) { return std::vector<Message>{{"Could not start bridge", text}}; };
     struct Case {
-        std::initializer_list<int> statuses;
+        Kind kind;
+        std::optional<double> busyFor;  // age of a status that names a task
+        std::string statuses;
+        std::string calls;
         std::vector<Message> alerts;
-        bool bootstrap;
     } cases[] = {
-        {{0}, {}, false},
-        {{1, 0}, {}, true},
-        {{113, 5}, {{"Could not start bridge", "bootstrap output 2\n"}}, true},
+        {Kind::launchd, {}, "0", kKickstart, {}},
+        {Kind::launchd, {}, "113 5", kKickstart + kBootstrap, failed("output 2\n")},
+        // Ended at the time limit: a failure like any other.
+        {Kind::launchd, {}, "hang 0", kKickstart + kBootstrap, {}},
+        {Kind::launchd, {}, "missing", "", failed("Could not start “launchctl”: No such file or directory")},
+        // Read afresh, not from the last refresh; a stale status names no task.
+        {Kind::launchd, 0, "", "", {busy}},
+        {Kind::launchd, 60'000, "", kKickstart, {}},
+        {Kind::systemd, {}, "0", kRestart, {}},
+        {Kind::systemd, {}, "5 0 0", kRestart + kReload + kStart, {}},
+        {Kind::systemd, {}, "5 0 1", kRestart + kReload + kStart, failed("output 3\n")},
+        {Kind::systemd, {}, "5 1", kRestart + kReload, failed("output 2\n")},
     };
     for (const auto& c : cases) {
-        FakeLaunchctl launchctl;
-        launchctl.statuses(c.statuses);
-        TestApp app(launchctl.adjust());
-        app.menu->perform(Command::restart);
-        EXPECT_TRUE(app.menu->operation);
-        ASSERT_TRUE(test::settle(app));
-        Lines expected{kickstart};
-        if (c.bootstrap) {
-            expected.push_back("bootstrap gui/" + std::to_string(::getuid()) + " " +
-                               (app.home() / "Library/LaunchAgents/app.tavix.link.plist").string());
-        }
-        EXPECT_EQ(launchctl.calls(), expected);
-        EXPECT_EQ(app.dialogs.alerts, c.alerts);
-        EXPECT_GE(app.item.menuSets, 1);  // the runner refreshed after the run
+        SCOPED_TRACE(&c - cases);
+        Service service(c.kind, c.statuses);
+        if (c.busyFor) service.app.writeStatus({{"busy", "job"}, {"connected", true}}, *c.busyFor);
+        service.app.menu->perform(Command::restart);
+        ASSERT_TRUE(service.settle());
+        EXPECT_EQ(service.calls(), c.calls);
+        EXPECT_EQ(service.alerts(), c.alerts);
     }
 }
 
-TEST(Restart, RefusedWhileTheBridgeRunsATask) {
-    FakeLaunchctl launchctl;
-    TestApp app(launchctl.adjust());
-    // Not yet read by any refresh: the command looks at the file itself.
-    app.writeStatus({{"busy", "job"}, {"connected", true}});
-    app.menu->restart();
-    EXPECT_FALSE(app.menu->operation);
-    app.mainQueue.drain();
-    EXPECT_EQ(app.dialogs.alerts,
-              (std::vector<Message>{{"Task still running", "Wait for the current task to finish before restarting."}}));
-    EXPECT_TRUE(launchctl.calls().empty());
-
-    // A busy value in a stale status is no task.
-    app.writeStatus({{"busy", "job"}}, /*ageMs=*/60'000);
-    app.menu->restart();
-    ASSERT_TRUE(test::settle(app));
-    EXPECT_EQ(launchctl.calls(), Lines{"kickstart -k " + test::service()});
-    EXPECT_EQ(app.dialogs.alerts.size(), 1u);
-}
-
-TEST(Restart, ALaunchctlThatCannotStartIsTreatedAsAFailure) {
-    TestApp app([](Options& options) { options.launchctl = "/nonexistent/launchctl"; });
-    app.menu->restart();
-    ASSERT_TRUE(test::settle(app));
-    ASSERT_EQ(app.dialogs.alerts.size(), 1u);
-    EXPECT_EQ(app.dialogs.alerts[0].title, "Could not start bridge");
-    EXPECT_FALSE(app.dialogs.alerts[0].text.empty());
-}
-
-TEST(Disconnect, CancelledChangesNothing) {
-    FakeLaunchctl launchctl;
-    TestApp app(launchctl.adjust());
-    test::writeFile(app.root() / "token", "t");
-    app.menu->perform(Command::disconnect);
-    EXPECT_EQ(app.application.activations, 1);
-    EXPECT_EQ(app.dialogs.confirmations, (std::vector<Message>{{"Disconnect this Mac?", kConfirmText}}));
-    EXPECT_FALSE(app.menu->operation);
-    app.mainQueue.drain();
-    EXPECT_TRUE(launchctl.calls().empty());
-    EXPECT_TRUE(std::filesystem::exists(app.root() / "token"));
-    EXPECT_TRUE(app.dialogs.alerts.empty());
-}
-
-TEST(Disconnect, RemovesThePairingUnlessARunningBridgeCouldNotBeStopped) {
+TEST(Disconnect, StopsTheBridgeThenRemovesThePairingUnlessTheBridgeStillRuns) {
+    const Message question{"Disconnect this Mac?",
+                           "This stops the local bridge and removes its pairing. Other devices are unchanged. Use "
+                           "Devices → Revoke to invalidate server tokens too."};
+    const Files paired = {
+        {"state/token", "t"}, {"state/config", "SERVER=https://example.test\n"}, {"state/paused", ""}};
+    const Files unpaired = {{"state/token", "gone"}, {"state/status.json", "gone"}};
     struct Case {
-        const char* what;
-        int bootout;
-        bool bridgeRunning;
-        bool removed;
+        bool confirmed;
+        const char* stop;  // the stop command's status
+        double statusAge;  // a minute: the bridge is not running
+        Files existing;
+        Files changed;
+        std::vector<Message> alerts;
     } cases[] = {
-        {"stopped", 0, true, true},
-        {"was not running", 3, false, true},
-        {"still running", 3, true, false},
+        {false, "0", 0, paired, {}, {}},
+        {true, "0", 0, paired, unpaired, {}},
+        {true, "3", 60'000, paired, unpaired, {}},
+        {true, "3", 0, paired, {}, {{"Could not stop bridge", "output 1\n"}}},
+        {true, "0", 60'000, {}, {}, {{"Could not disconnect", "Could not remove “token”: No such file or directory"}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakeLaunchctl launchctl;
-        launchctl.statuses({c.bootout});
-        TestApp app(launchctl.adjust());
-        test::writeFile(app.root() / "token", "t");
-        test::writeFile(app.root() / "config", "SERVER=https://example.test\n");
-        test::writeFile(app.root() / "paused", "");
-        app.writeStatus({{"connected", true}}, c.bridgeRunning ? 0 : 60'000);
-        app.dialogs.confirmAnswers = {true};
-        app.menu->disconnect();
-        ASSERT_TRUE(test::settle(app));
-
-        EXPECT_EQ(launchctl.calls(), Lines{"bootout " + test::service()});
-        EXPECT_EQ(std::filesystem::exists(app.root() / "token"), !c.removed);
-        EXPECT_EQ(std::filesystem::exists(app.root() / "status.json"), !c.removed);
-        EXPECT_TRUE(std::filesystem::exists(app.root() / "config"));
-        EXPECT_TRUE(std::filesystem::exists(app.root() / "paused"));
-        if (c.removed) {
-            EXPECT_TRUE(app.dialogs.alerts.empty());
-            EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
-        } else {
-            EXPECT_EQ(app.dialogs.alerts, (std::vector<Message>{{"Could not stop bridge", "bootout output 1\n"}}));
+    for (Kind kind : {Kind::launchd, Kind::systemd}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(kind) << ", row " << &c - cases);
+            Service service(kind, c.stop, c.existing);
+            auto& app = service.app;
+            app.writeStatus({{"connected", true}}, c.statusAge);
+            app.dialogs.confirmAnswers = {c.confirmed};
+            const Files before = service.files();
+            app.menu->perform(Command::disconnect);
+            ASSERT_TRUE(service.settle());
+            EXPECT_EQ(app.application.activations, 1 + static_cast<int>(c.alerts.size()));
+            EXPECT_EQ(app.dialogs.confirmations, std::vector{question});
+            const std::string stop =
+                kind == Kind::launchd ? "bootout gui/$UID/app.tavix.link\n" : "--user stop app.tavix.link.service\n";
+            EXPECT_EQ(service.calls(), c.confirmed ? stop : "");
+            EXPECT_EQ(service.alerts(), c.alerts);
+            EXPECT_EQ(changes(before, service.files()), c.changed);
         }
     }
 }
 
-TEST(Disconnect, AMissingTokenStopsBeforeTheStatusIsRemoved) {
-    FakeLaunchctl launchctl;
-    TestApp app(launchctl.adjust());
-    app.writeStatus({}, 60'000);
-    app.dialogs.confirmAnswers = {true};
-    app.menu->disconnect();
-    ASSERT_TRUE(test::settle(app));
-    ASSERT_EQ(app.dialogs.alerts.size(), 1u);
-    EXPECT_EQ(app.dialogs.alerts[0].title, "Could not disconnect");
-    EXPECT_NE(app.dialogs.alerts[0].text.find("“token”"), std::string::npos) << app.dialogs.alerts[0].text;
-    EXPECT_TRUE(std::filesystem::exists(app.root() / "status.json"));
+TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
+    const std::string bridge = "home/Library/LaunchAgents/app.tavix.link.plist";
+    const std::string menu = "home/Library/LaunchAgents/app.tavix.menu.plist";
+    const std::string entry = "home/.config/autostart/app.tavix.menu.desktop";
+    const std::string off = "state/no-login";
+    auto with = [](Files files, const std::string& path, const std::string& content) {
+        files[path] = content;
+        return files;
+    };
+    auto list = [](std::string_view label, bool on) { return "644 " + test::agentList(label, on); };
+    // The bridge's list in binary form: it comes back as XML.
+    auto lists = [&](std::optional<bool> on) {
+        return with({{menu, test::agentList("app.tavix.menu", on)}}, bridge,
+                    test::agentList("app.tavix.link", on, true));
+    };
+    const Files installed = lists({}), switchedOff = with(lists(false), off, "");
+    const Files bridgeOnly = {{bridge, installed.at(bridge)}}, none, marker = {{off, ""}};
+    const Files listsOff = {{bridge, list("app.tavix.link", false)}, {menu, list("app.tavix.menu", false)}};
+    const Files listsOn = {{bridge, list("app.tavix.link", true)}, {menu, list("app.tavix.menu", true)}};
+    const Files entryOff = {{entry, "644 " + autostartEntry("/usr/bin/tavix-menu", false)}, {off, "600 "}};
+    const Files entryOn = {{entry, "644 " + autostartEntry("/usr/bin/tavix-menu", true)}, {off, "gone"}};
+    const std::string disable = "--user disable app.tavix.link.service\n";
+    const std::string enable = "--user enable app.tavix.link.service\n";
+    const Command login = Command::toggleLogin, pause = Command::togglePause;
+    struct Case {
+        Command command;
+        Kind kind;
+        Files existing;
+        Files changed;
+        int refreshes;
+        std::string failure;  // the alert's text
+        std::string calls = "";
+        std::string statuses = "";
+    } cases[] = {
+        {pause, Kind::launchd, none, with(none, "state/paused", "600 "), 1, ""},
+        {pause, Kind::launchd, with(none, "state/paused", ""), with(none, "state/paused", "gone"), 1, ""},
+        {pause, Kind::launchd, with(none, "state/paused/keep", ""), none, 0,
+         "Could not remove “paused”: Directory not empty"},
+        {login, Kind::launchd, installed, with(listsOff, off, "600 "), 0, ""},
+        {login, Kind::launchd, switchedOff, with(listsOn, off, "gone"), 0, ""},
+        {login, Kind::launchd, bridgeOnly, with(none, bridge, listsOff.at(bridge)), 0,
+         "Could not read “app.tavix.menu.plist”: No such file or directory"},
+        {login, Kind::launchd, with(switchedOff, bridge, test::listBytes(plist_new_array())), none, 0,
+         "“app.tavix.link.plist” does not hold a dictionary at its top level."},
+        {login, Kind::launchd, with(lists(false), off + "/keep", ""), listsOn, 0,
+         "Could not remove “no-login”: Directory not empty"},
+        {login, Kind::systemd, none, entryOff, 1, "", disable},
+        {login, Kind::systemd, marker, entryOn, 1, "", enable},
+        {login, Kind::systemd, none, none, 1, "output 1\n", disable, "1"},
+        {login, Kind::systemd, with(none, "home/.config/autostart", ""), none, 1,
+         "Could not create the folder “$HOME/.config/autostart”: Not a directory", disable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Service service(c.kind, c.statuses, c.existing);
+        const Files before = service.files();
+        service.app.menu->perform(c.command);
+        ASSERT_TRUE(service.settle());
+        EXPECT_EQ(service.calls(), c.calls);
+        const std::vector<Message> alerts = {
+            {c.command == pause ? "Could not change pause state" : "Could not update login setting", c.failure}};
+        EXPECT_EQ(service.alerts(), c.failure.empty() ? std::vector<Message>{} : alerts);
+        EXPECT_EQ(changes(before, service.files()), c.changed);
+        EXPECT_EQ(service.app.item.menuSets, c.refreshes);
+    }
+}
+
+TEST(ServiceManager, LaunchdWhereLaunchctlIsThereElseSystemd) {
+    Options options;
+    options.serviceManager = Kind::launchd;
+    EXPECT_EQ(makeServiceManager(options)->program(), "/bin/launchctl");
+    options.serviceManager.reset();
+    EXPECT_EQ(makeServiceManager(options)->program(),
+              fs::exists("/bin/launchctl") ? "/bin/launchctl" : "/usr/bin/systemctl");
+}
+
+TEST(AutostartEntry, StartsAfterThePanelAndValidatesWithTheProgramQuoted) {
+    struct Case {
+        const char* program;
+        bool on;
+        const char* execLine;
+    } cases[] = {
+        {"/usr/bin/tavix-menu", false, "\nExec=/usr/bin/tavix-menu\n"},
+        {"/opt/Tavix Link/tavix-menu", true, "\nExec=\"/opt/Tavix Link/tavix-menu\"\n"},
+        {"/opt/a$b/100%", false, "\nExec=\"/opt/a\\\\$b/100%%\"\n"},
+        {"/opt/back\\slash", true, "\nExec=\"/opt/back\\\\\\\\slash\"\n"},
+    };
+    const bool validator = std::system("command -v desktop-file-validate >/dev/null 2>&1") == 0;
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        const std::string text = autostartEntry(c.program, c.on);
+        EXPECT_NE(text.find(c.execLine), std::string::npos) << text;
+        EXPECT_NE(text.find(c.on ? "\nHidden=false\n" : "\nHidden=true\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\nX-KDE-autostart-after=panel\n"), std::string::npos) << text;
+        test::writeFile(dir / "app.tavix.menu.desktop", text);
+        const std::string command = "desktop-file-validate '" + (dir / "app.tavix.menu.desktop").string() + "'";
+        EXPECT_TRUE(!validator || std::system(command.c_str()) == 0) << text;
+    }
 }
 
 }  // namespace

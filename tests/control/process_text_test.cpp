@@ -22,54 +22,39 @@ std::string mixedText(std::size_t count) {
 }
 
 TEST(InputBytes, LineAndLineFeedOnlyWhenPresent) {
-    struct Case {
-        std::optional<std::string> input;
-        std::string bytes;
-    };
-    const Case cases[] = {
-        {std::nullopt, ""},           {"", "\n"},
-        {"123456", "123456\n"},       {"192.168.1.20:37000", "192.168.1.20:37000\n"},
-        {"already\n", "already\n\n"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(inputBytes(c.input), c.bytes) << c.input.value_or("(none)");
+    EXPECT_EQ(inputBytes(std::nullopt), "");
+    EXPECT_EQ(inputBytes(""), "\n");
+    EXPECT_EQ(inputBytes("192.168.1.20:37000"), "192.168.1.20:37000\n");
+    EXPECT_EQ(inputBytes("already\n"), "already\n\n");
 }
 
-TEST(ShapeOutput, InvalidIsEmptyElseFirstCharactersUntrimmed) {
+TEST(ShapeOutput, InvalidIsEmptyElseTheFirstCharactersUntrimmed) {
+    const std::string cut = mixedText(1800);
+    const std::string x1799(1799, 'x');
     struct Case {
-        std::string name;
         std::string bytes;
         std::string text;
+    } cases[] = {
+        {"done\n", "done\n"},
+        {std::string("a\0b", 3), std::string("a\0b", 3)},
+        {cut, cut},
+        {mixedText(2000), cut},
+        {x1799 + kFlag + kFlag, x1799 + kFlag},
+        {x1799 + kAccented + "y", x1799 + kAccented},
+        {"ok\xFF", ""},
+        {"\xC0\xAF", ""},      // overlong
+        {"\xED\xA0\x80", ""},  // surrogate
+        {"abc\xE2\x82", ""},
+        {mixedText(2000) + "\xFE", ""},
     };
-    const std::string whole = mixedText(2000);
-    const std::string cut = mixedText(1800);
-    const Case cases[] = {
-        {"empty", "", ""},
-        {"trailing newline kept", "done\n", "done\n"},
-        {"spaces kept", "  x  ", "  x  "},
-        {"NUL is text", std::string("a\0b", 3), std::string("a\0b", 3)},
-        {"exactly 1800", cut, cut},
-        {"2000 cut to 1800", whole, cut},
-        {"flag not split", std::string(1799, 'x') + kFlag + kFlag, std::string(1799, 'x') + kFlag},
-        {"accent stays with its letter", std::string(1799, 'x') + kAccented + "y", std::string(1799, 'x') + kAccented},
-        {"invalid byte", "ok\xFF", ""},
-        {"overlong form", "\xC0\xAF", ""},
-        {"surrogate", "\xED\xA0\x80", ""},
-        {"cut short at the end", "abc\xE2\x82", ""},
-        {"invalid past the cut", whole + "\xFE", ""},
-    };
-    for (const auto& c : cases) EXPECT_EQ(shapeOutput(c.bytes), c.text) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(shapeOutput(c.bytes), c.text) << testing::PrintToString(c.bytes);
 }
 
 TEST(OutputCollector, MatchesShapeOutputWhateverTheReadSizes) {
     const std::vector<std::string> outputs = {
-        "",
-        "hello\n",
-        mixedText(1800),
-        mixedText(1801),
         mixedText(5000),
         std::string(1799, 'x') + kFlag + kFlag + kFlag,
         std::string(1800, 'x') + "\u0301",  // the accent joins the last character
-        std::string(1801, 'x') + "\u0301",
         mixedText(3000) + "\x80",
         "\xC3" + mixedText(10),
     };
@@ -80,19 +65,6 @@ TEST(OutputCollector, MatchesShapeOutputWhateverTheReadSizes) {
             EXPECT_EQ(collector.text(), shapeOutput(output)) << output.size() << " bytes in pieces of " << piece;
         }
     }
-}
-
-TEST(OutputCollector, ChecksEveryByteOfLongOutput) {
-    OutputCollector valid;
-    OutputCollector spoiled;
-    const std::string block(1 << 20, 'y');
-    for (int i = 0; i < 16; ++i) {
-        valid.feed(block);
-        spoiled.feed(block);
-    }
-    spoiled.feed("\xFF");
-    EXPECT_EQ(valid.text(), std::string(1800, 'y'));
-    EXPECT_EQ(spoiled.text(), "");
 }
 
 TEST(OutputCollector, EndlessCombiningMarksAreCutAtACodePoint) {
