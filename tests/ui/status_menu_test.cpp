@@ -116,13 +116,6 @@ TEST(StatusMenu, PhoneRows) {
     }
 }
 
-TEST(StatusMenu, ComputerRowNeedsTheBooleanTrue) {
-    for (const Json& value : {Json(false), Json("true"), Json(1)}) {
-        EXPECT_NE(build(fresh({{"computer", value}})).find("Sign in to Claude or Codex CLI"), nullptr) << value.dump();
-    }
-    EXPECT_NE(build(fresh()).find("Sign in to Claude or Codex CLI"), nullptr);
-}
-
 TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     // Each of these is one character to a reader: a flag (two code points) and e + combining accent.
     std::string longError;
