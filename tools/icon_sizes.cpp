@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         if (size <= 0) continue;
         // Halving step by step keeps thin parts smooth at small sizes, where one big step would alias.
         QImage image = icon.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        while (image.width() / 2 >= size) image = image.scaled(image.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        while (image.width() / 2 >= size)
+            image = image.scaled(image.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (image.width() != size) image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         QSaveFile file(QStringLiteral("%1/%2.png").arg(QString::fromLocal8Bit(argv[2])).arg(size));
         if (!file.open(QIODevice::WriteOnly) || !image.convertToFormat(QImage::Format_ARGB32).save(&file, "PNG") ||

@@ -6,7 +6,9 @@
 namespace tavix {
 namespace {
 
-bool asciiAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+bool asciiAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 // An optional "+" or "-", then one or more ASCII digits, fitting a signed 64-bit integer.
 bool parsePort(std::string_view text, std::int64_t& value) {

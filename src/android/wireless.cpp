@@ -8,7 +8,9 @@
 namespace tavix {
 namespace {
 
-bool contains(std::string_view text, std::string_view phrase) { return text.find(phrase) != std::string_view::npos; }
+bool contains(std::string_view text, std::string_view phrase) {
+    return text.find(phrase) != std::string_view::npos;
+}
 
 }  // namespace
 

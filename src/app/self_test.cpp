@@ -24,8 +24,8 @@ struct Failure {
 void expectLabel(const TavixMenu& menu, const std::string& expected, const char* when) {
     auto label = menu.connectionLabel();
     if (label != expected) {
-        throw Failure{std::string("after ") + when + " the connection label is “" + label + "”, expected “" +
-                      expected + "”"};
+        throw Failure{std::string("after ") + when + " the connection label is “" + label + "”, expected “" + expected +
+                      "”"};
     }
 }
 

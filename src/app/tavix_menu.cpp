@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "android/wireless.h"
 #include "control/process_runner.h"
 #include "pairing/bootstrap_bridge.h"
 #include "pairing/pair_account.h"
 #include "platform/url.h"
-#include "android/wireless.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
@@ -22,11 +22,17 @@ TavixMenu::~TavixMenu() {
     if (instanceLock_ >= 0) ::close(instanceLock_);
 }
 
-void TavixMenu::readStatus() { status = readStatusFile(state_.entryPath("status.json").c_str()); }
+void TavixMenu::readStatus() {
+    status = readStatusFile(state_.entryPath("status.json").c_str());
+}
 
-bool TavixMenu::fresh() const { return isFresh(status, ports_.clock.nowMilliseconds()); }
+bool TavixMenu::fresh() const {
+    return isFresh(status, ports_.clock.nowMilliseconds());
+}
 
-bool TavixMenu::working() const { return isWorking(status, ports_.clock.nowMilliseconds()); }
+bool TavixMenu::working() const {
+    return isWorking(status, ports_.clock.nowMilliseconds());
+}
 
 std::string TavixMenu::connectionLabel() const {
     return tavix::connectionLabel(paired(), paused(), status, ports_.clock.nowMilliseconds());
@@ -85,11 +91,21 @@ std::optional<std::vector<std::string>> TavixMenu::form(const std::string& title
     return ports_.dialogs.form(title, text, fields, button);
 }
 
-void TavixMenu::openDevices() { tavix::openDevices(*this); }
-void TavixMenu::logs() { openLogs(*this); }
-void TavixMenu::permissions() { explainPermissions(*this); }
-void TavixMenu::usbHelp() { alert(std::string(kUsbHelp.title), std::string(kUsbHelp.text)); }
-void TavixMenu::updateHelp() { alert(std::string(kUpdateHelp.title), std::string(kUpdateHelp.text)); }
+void TavixMenu::openDevices() {
+    tavix::openDevices(*this);
+}
+void TavixMenu::logs() {
+    openLogs(*this);
+}
+void TavixMenu::permissions() {
+    explainPermissions(*this);
+}
+void TavixMenu::usbHelp() {
+    alert(std::string(kUsbHelp.title), std::string(kUsbHelp.text));
+}
+void TavixMenu::updateHelp() {
+    alert(std::string(kUpdateHelp.title), std::string(kUpdateHelp.text));
+}
 
 void TavixMenu::process(const std::string& executable, const std::vector<std::string>& arguments,
                         const std::optional<std::string>& input, const Environment& environment, double timeout,
@@ -97,14 +113,20 @@ void TavixMenu::process(const std::string& executable, const std::vector<std::st
     runProcess(*this, executable, arguments, input, environment, timeout, std::move(completion));
 }
 
-void TavixMenu::wireless(bool pair) { runWireless(*this, pair); }
+void TavixMenu::wireless(bool pair) {
+    runWireless(*this, pair);
+}
 
-void TavixMenu::pairAccount() { tavix::pairAccount(*this); }
+void TavixMenu::pairAccount() {
+    tavix::pairAccount(*this);
+}
 void TavixMenu::bootstrapBridge(const std::string& base, const std::string& code) {
     tavix::bootstrapBridge(*this, base, code);
 }
 
-void TavixMenu::quit() { ports_.application.terminate(); }
+void TavixMenu::quit() {
+    ports_.application.terminate();
+}
 
 void TavixMenu::menuWillOpen() {
     refreshStatusAndLabels();
@@ -128,21 +150,50 @@ std::vector<MenuRow> TavixMenu::menuRows() const {
 
 void TavixMenu::perform(Command command) {
     switch (command) {
-        case Command::showSettings: showSettings(); break;
-        case Command::openDevices: openDevices(); break;
-        case Command::logs: logs(); break;
-        case Command::pairAccount: pairAccount(); break;
-        case Command::permissions: permissions(); break;
-        case Command::usbHelp: usbHelp(); break;
-        case Command::updateHelp: updateHelp(); break;
-        case Command::togglePause: togglePause(); break;
-        case Command::restart: restart(); break;
-        case Command::toggleLogin: toggleLogin(); break;
-        case Command::disconnect: disconnect(); break;
-        case Command::pairPhone: pairPhone(); break;
-        case Command::connectPhone: connectPhone(); break;
-        case Command::quit: quit(); break;
-        default: break;
+        case Command::showSettings:
+            showSettings();
+            break;
+        case Command::openDevices:
+            openDevices();
+            break;
+        case Command::logs:
+            logs();
+            break;
+        case Command::pairAccount:
+            pairAccount();
+            break;
+        case Command::permissions:
+            permissions();
+            break;
+        case Command::usbHelp:
+            usbHelp();
+            break;
+        case Command::updateHelp:
+            updateHelp();
+            break;
+        case Command::togglePause:
+            togglePause();
+            break;
+        case Command::restart:
+            restart();
+            break;
+        case Command::toggleLogin:
+            toggleLogin();
+            break;
+        case Command::disconnect:
+            disconnect();
+            break;
+        case Command::pairPhone:
+            pairPhone();
+            break;
+        case Command::connectPhone:
+            connectPhone();
+            break;
+        case Command::quit:
+            quit();
+            break;
+        default:
+            break;
     }
 }
 

@@ -17,8 +17,8 @@
 #include "platform/error.h"
 #include "platform/http.h"
 #include "platform/main_queue.h"
-#include "platform/single_instance.h"
 #include "platform/settings_view.h"
+#include "platform/single_instance.h"
 #include "platform/status_item.h"
 #include "state/config.h"
 #include "state/state_directory.h"
@@ -64,7 +64,7 @@ using ProcessCompletion = std::function<void(std::int32_t status, std::string ou
 // The application: holds what it keeps in memory and forwards each command to the subsystem that carries it out.
 // Main thread only.
 class TavixMenu final : public StatusItemDelegate {
-public:
+  public:
     TavixMenu(Ports ports, Options options);
     TavixMenu(const TavixMenu&) = delete;
     TavixMenu& operator=(const TavixMenu&) = delete;
@@ -139,11 +139,11 @@ public:
     const Options& options() const { return options_; }
     const ServiceManager& service() const { return *service_; }
 
-    bool operation = false;  // a long operation of ours is under way
-    Status status;  // the last reading of status.json
+    bool operation = false;       // a long operation of ours is under way
+    Status status;                // the last reading of status.json
     bool settingsWindow = false;  // the settings window has been built
 
-private:
+  private:
     // refresh() without the menu: status, tooltip and the settings window's live lines.
     void refreshStatusAndLabels();
 

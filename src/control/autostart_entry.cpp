@@ -7,8 +7,8 @@ namespace tavix {
 std::filesystem::path autostartEntryPath(const std::filesystem::path& home) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     // Only an absolute value counts: a relative one is invalid and to be ignored.
-    const std::filesystem::path base = config != nullptr && config[0] == '/' ? std::filesystem::path(config)
-                                                                             : home / ".config";
+    const std::filesystem::path base =
+        config != nullptr && config[0] == '/' ? std::filesystem::path(config) : home / ".config";
     return base / "autostart" / "app.tavix.menu.desktop";
 }
 
@@ -47,7 +47,9 @@ std::string autostartEntry(const std::filesystem::path& program, bool on) {
         "Type=Application\n"
         "Name=Tavix Link\n"
         "Comment=Shows and controls the Tavix bridge from the tray\n"
-        "Exec=" + desktopExec(program.string()) + "\n"
+        "Exec=" +
+        desktopExec(program.string()) +
+        "\n"
         "Icon=app.tavix.menu\n"
         "Terminal=false\n"
         "NoDisplay=true\n"

@@ -56,7 +56,7 @@ int makePipe(Pipe& pipe) {
 // A write to a pipe whose reader is gone raises SIGPIPE in the writing thread, which would end the whole
 // application. Keep it blocked on this thread while the child runs and swallow the one a failed write raised.
 class SigpipeGuard {
-public:
+  public:
     SigpipeGuard() {
         sigset_t pipeOnly;
         sigemptyset(&pipeOnly);
@@ -78,13 +78,13 @@ public:
     SigpipeGuard& operator=(const SigpipeGuard&) = delete;
     void raised() { raised_ = true; }
 
-private:
+  private:
     sigset_t previous_{};
     bool raised_ = false;
 };
 
 class SpawnSetup {
-public:
+  public:
     SpawnSetup(int input, int output) {
         ::posix_spawn_file_actions_init(&actions_);
         ::posix_spawn_file_actions_adddup2(&actions_, input, STDIN_FILENO);
@@ -112,7 +112,7 @@ public:
     const posix_spawn_file_actions_t* actions() const { return &actions_; }
     const posix_spawnattr_t* attributes() const { return &attributes_; }
 
-private:
+  private:
     posix_spawn_file_actions_t actions_{};
     posix_spawnattr_t attributes_{};
 };
@@ -160,7 +160,7 @@ int statusOf(int waitStatus) {
 // One child from spawn to reaping. The same thread polls, signals and reaps, and the pidfd pins the process
 // until waitpid(): the termination request can only reach our own child, never a reused process number.
 class ChildRun {
-public:
+  public:
     ChildRun(pid_t pid, UniqueFd pidfd, UniqueFd input, UniqueFd output, std::string pendingInput,
              Clock::time_point deadline, SigpipeGuard& sigpipe)
         : pid_(pid),
@@ -183,7 +183,7 @@ public:
         return ChildResult{true, statusOf(waitStatus), collector_.text()};
     }
 
-private:
+  private:
     // One write, as the line is meant to arrive whole; a line longer than the pipe holds is finished from the
     // poll loop, so a child that does not read it cannot stall the time limit or our reading of its output.
     void sendInput() {

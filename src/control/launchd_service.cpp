@@ -8,13 +8,17 @@ namespace tavix {
 LaunchdService::LaunchdService(std::string launchctl, uid_t uid, std::filesystem::path home)
     : launchctl_(std::move(launchctl)), uid_(uid), home_(std::move(home)) {}
 
-std::vector<std::string> LaunchdService::restartArguments() const { return kickstartArguments(uid_); }
+std::vector<std::string> LaunchdService::restartArguments() const {
+    return kickstartArguments(uid_);
+}
 
 std::vector<std::vector<std::string>> LaunchdService::loadArguments() const {
     return {bootstrapArguments(uid_, home_)};
 }
 
-std::vector<std::string> LaunchdService::stopArguments() const { return bootoutArguments(uid_); }
+std::vector<std::string> LaunchdService::stopArguments() const {
+    return bootoutArguments(uid_);
+}
 
 void LaunchdService::switchStartAtLogin(TavixMenu&, bool on,
                                         std::function<void(std::optional<std::string>)> done) const {

@@ -10,7 +10,7 @@ namespace tavix {
 
 // The bridge as the LaunchAgent "app.tavix.link" in the user's "gui/<uid>" domain.
 class LaunchdService final : public ServiceManager {
-public:
+  public:
     LaunchdService(std::string launchctl, uid_t uid, std::filesystem::path home);
 
     ServiceManagerKind kind() const override { return ServiceManagerKind::launchd; }
@@ -22,7 +22,7 @@ public:
     void switchStartAtLogin(TavixMenu& menu, bool on,
                             std::function<void(std::optional<std::string>)> done) const override;
 
-private:
+  private:
     std::string launchctl_;
     uid_t uid_;
     std::filesystem::path home_;

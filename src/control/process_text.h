@@ -22,7 +22,7 @@ std::string shapeOutput(std::string_view bytes);
 // shapeOutput() over output that arrives in pieces, in bounded memory: every byte is checked, but only as much
 // is kept as the cut can still need.
 class OutputCollector {
-public:
+  public:
     // The most bytes kept while the cut is not yet certain. Text in the stream-safe form (at most 30 combining
     // marks after a base) needs at most 1800 × 31 × 4 bytes, well under this; text with endless combining
     // marks is cut at this size, at a code point boundary, and may end inside a character.
@@ -31,7 +31,7 @@ public:
     void feed(std::string_view bytes);
     std::string text() const;
 
-private:
+  private:
     void settle();
 
     Utf8Validator validator_;

@@ -16,7 +16,7 @@ enum class ServiceManagerKind { launchd, systemd };
 // The system service manager that runs the bridge: the commands that restart, load and stop it, and how start at
 // login is switched. Chosen once at start; every command goes through the process runner.
 class ServiceManager {
-public:
+  public:
     virtual ~ServiceManager() = default;
     virtual ServiceManagerKind kind() const = 0;
     // The program that every command line runs.

@@ -20,7 +20,9 @@ std::vector<std::vector<std::string>> SystemdService::loadArguments() const {
     return {{"--user", "daemon-reload"}, {"--user", "start", std::string(kBridgeUnit)}};
 }
 
-std::vector<std::string> SystemdService::stopArguments() const { return {"--user", "stop", std::string(kBridgeUnit)}; }
+std::vector<std::string> SystemdService::stopArguments() const {
+    return {"--user", "stop", std::string(kBridgeUnit)};
+}
 
 void SystemdService::switchStartAtLogin(TavixMenu& menu, bool on,
                                         std::function<void(std::optional<std::string>)> done) const {

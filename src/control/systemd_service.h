@@ -11,7 +11,7 @@ inline constexpr std::string_view kBridgeUnit = "app.tavix.link.service";
 // The bridge as the systemd user unit "app.tavix.link.service"; this application starts at login through its
 // XDG autostart entry.
 class SystemdService final : public ServiceManager {
-public:
+  public:
     SystemdService(std::string systemctl, std::filesystem::path autostartEntry, std::filesystem::path appPath);
 
     ServiceManagerKind kind() const override { return ServiceManagerKind::systemd; }
@@ -23,7 +23,7 @@ public:
     void switchStartAtLogin(TavixMenu& menu, bool on,
                             std::function<void(std::optional<std::string>)> done) const override;
 
-private:
+  private:
     std::string systemctl_;
     std::filesystem::path autostartEntry_;
     std::filesystem::path appPath_;

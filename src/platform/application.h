@@ -6,7 +6,7 @@ namespace tavix {
 
 // What the running application offers the core besides its windows.
 class Application {
-public:
+  public:
     virtual ~Application() = default;
     // Brings the application to the front.
     virtual void activate() = 0;

@@ -3,14 +3,14 @@
 namespace tavix {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Wall-clock time in milliseconds since 1970-01-01 00:00 UTC, with the fraction.
     virtual double nowMilliseconds() const = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     double nowMilliseconds() const override;
 };
 

@@ -13,7 +13,7 @@ struct FormField {
 };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Queues a message with one dismiss button and returns at once; it opens on a later main-thread turn.
     virtual void alert(const std::string& title, const std::string& text) = 0;

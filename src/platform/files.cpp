@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 
 namespace tavix {
 
@@ -70,7 +70,9 @@ void syncDirectory(const std::filesystem::path& directory) {
 
 namespace {
 
-std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }
+std::string quoted(const std::filesystem::path& path) {
+    return "“" + path.string() + "”";
+}
 
 }  // namespace
 

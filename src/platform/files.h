@@ -20,7 +20,9 @@ inline std::optional<std::string> readFile(const std::filesystem::path& path, st
 
 // Whether an entry of any kind exists at `path` (a link counts when its target exists).
 bool entryExists(const char* path);
-inline bool entryExists(const std::filesystem::path& path) { return entryExists(path.c_str()); }
+inline bool entryExists(const std::filesystem::path& path) {
+    return entryExists(path.c_str());
+}
 
 // Writes all of `data` to `fd`, going on after interruptions and short writes. Returns 0, or the errno that ended it.
 int writeFully(int fd, std::string_view data);

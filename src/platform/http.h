@@ -29,7 +29,7 @@ struct HttpResponse {
 };
 
 class Http {
-public:
+  public:
     virtual ~Http() = default;
     // Sends one request; `completion` runs once, on any thread.
     virtual void send(HttpRequest request, std::function<void(HttpResponse)> completion) = 0;

@@ -18,7 +18,7 @@ struct SettingsLabels {
 };
 
 class SettingsView {
-public:
+  public:
     virtual ~SettingsView() = default;
     // Builds the window once; its buttons send their commands to `target`.
     virtual void build(const std::string& serverLine, CommandTarget& target) = 0;

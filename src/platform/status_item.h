@@ -9,14 +9,14 @@
 namespace tavix {
 
 class StatusItemDelegate : public CommandTarget {
-public:
+  public:
     // The status menu is about to open.
     virtual void menuWillOpen() = 0;
 };
 
 // The tray icon with its tooltip and status menu.
 class StatusItem {
-public:
+  public:
     virtual ~StatusItem() = default;
     // Shows the icon (as soon as the desktop has a tray) with the status menu attached.
     virtual void create(const std::string& accessibleName, StatusItemDelegate& delegate) = 0;

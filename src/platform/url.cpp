@@ -10,7 +10,9 @@ std::string_view range(const UriTextRangeA& part) {
     return std::string_view(part.first, static_cast<std::size_t>(part.afterLast - part.first));
 }
 
-bool present(const UriTextRangeA& part) { return part.first != nullptr; }
+bool present(const UriTextRangeA& part) {
+    return part.first != nullptr;
+}
 
 }  // namespace
 

@@ -22,8 +22,8 @@ std::size_t sequenceLength(unsigned char lead) {
 
 bool validSequence(const char* data, std::size_t length) {
     utf8proc_int32_t codePoint = 0;
-    auto used = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(data),
-                                 static_cast<utf8proc_ssize_t>(length), &codePoint);
+    auto used = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(data), static_cast<utf8proc_ssize_t>(length),
+                                 &codePoint);
     return used == static_cast<utf8proc_ssize_t>(length);
 }
 

@@ -16,12 +16,12 @@ std::string_view graphemePrefix(std::string_view text, std::size_t count);
 
 // Checks UTF-8 that arrives in pieces, keeping at most one incomplete sequence between pieces.
 class Utf8Validator {
-public:
+  public:
     void feed(std::string_view bytes);
     // True when everything fed so far is valid and no sequence was left unfinished.
     bool valid() const { return ok_ && pendingLength_ == 0; }
 
-private:
+  private:
     bool ok_ = true;
     char pending_[4] = {};
     std::size_t pendingLength_ = 0;

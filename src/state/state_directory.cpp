@@ -42,10 +42,18 @@ std::string StateDirectory::server() const {
     return found != values.end() ? found->second : std::string(kDefaultServer);
 }
 
-bool StateDirectory::exists(std::string_view name) const { return entryExists(entryPath(name).c_str()); }
-bool StateDirectory::paused() const { return exists("paused"); }
-bool StateDirectory::paired() const { return exists("token"); }
-bool StateDirectory::loginDisabled() const { return exists("no-login"); }
+bool StateDirectory::exists(std::string_view name) const {
+    return entryExists(entryPath(name).c_str());
+}
+bool StateDirectory::paused() const {
+    return exists("paused");
+}
+bool StateDirectory::paired() const {
+    return exists("token");
+}
+bool StateDirectory::loginDisabled() const {
+    return exists("no-login");
+}
 
 std::optional<Error> StateDirectory::writePrivate(std::string_view data, std::string_view name) const {
     return tavix::writePrivate(root(), data, name);

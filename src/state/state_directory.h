@@ -12,7 +12,7 @@ namespace tavix {
 
 // The directory shared with the bridge. Nothing is cached: every call reads the environment and the disk anew.
 class StateDirectory {
-public:
+  public:
     explicit StateDirectory(std::filesystem::path home) : home_(std::move(home)) {}
 
     const std::filesystem::path& home() const { return home_; }
@@ -32,7 +32,7 @@ public:
     // Replaces entry `name` with `data` all at once, private to the user (directory 0700, file 0600).
     [[nodiscard]] std::optional<Error> writePrivate(std::string_view data, std::string_view name) const;
 
-private:
+  private:
     std::filesystem::path home_;
 };
 

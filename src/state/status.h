@@ -35,7 +35,9 @@ inline constexpr double kFreshMilliseconds = 25000;
 Status parseStatus(std::string_view text);
 // The status file: the default status when it is missing, unreadable or larger than 1 MiB.
 Status readStatusFile(const char* path);
-inline Status readStatusFile(const std::filesystem::path& path) { return readStatusFile(path.c_str()); }
+inline Status readStatusFile(const std::filesystem::path& path) {
+    return readStatusFile(path.c_str());
+}
 
 // Written less than 25 s before `nowMs` (a time in the future counts as fresh).
 bool isFresh(const Status& status, double nowMs);

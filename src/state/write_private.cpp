@@ -14,7 +14,9 @@
 namespace tavix {
 namespace {
 
-std::string quoted(const std::filesystem::path& path) { return "“" + path.string() + "”"; }
+std::string quoted(const std::filesystem::path& path) {
+    return "“" + path.string() + "”";
+}
 
 }  // namespace
 

@@ -4,20 +4,34 @@ namespace tavix {
 
 std::string_view commandName(Command command) {
     switch (command) {
-        case Command::showSettings: return "showSettings";
-        case Command::openDevices: return "openDevices";
-        case Command::pairAccount: return "pairAccount";
-        case Command::pairPhone: return "pairPhone";
-        case Command::connectPhone: return "connectPhone";
-        case Command::usbHelp: return "usbHelp";
-        case Command::togglePause: return "togglePause";
-        case Command::restart: return "restart";
-        case Command::toggleLogin: return "toggleLogin";
-        case Command::permissions: return "permissions";
-        case Command::logs: return "logs";
-        case Command::updateHelp: return "updateHelp";
-        case Command::disconnect: return "disconnect";
-        case Command::quit: return "quit";
+        case Command::showSettings:
+            return "showSettings";
+        case Command::openDevices:
+            return "openDevices";
+        case Command::pairAccount:
+            return "pairAccount";
+        case Command::pairPhone:
+            return "pairPhone";
+        case Command::connectPhone:
+            return "connectPhone";
+        case Command::usbHelp:
+            return "usbHelp";
+        case Command::togglePause:
+            return "togglePause";
+        case Command::restart:
+            return "restart";
+        case Command::toggleLogin:
+            return "toggleLogin";
+        case Command::permissions:
+            return "permissions";
+        case Command::logs:
+            return "logs";
+        case Command::updateHelp:
+            return "updateHelp";
+        case Command::disconnect:
+            return "disconnect";
+        case Command::quit:
+            return "quit";
     }
     return "unknown";
 }

@@ -26,7 +26,7 @@ std::string_view commandName(Command command);
 
 // Whoever carries the commands out (the application object).
 class CommandTarget {
-public:
+  public:
     virtual ~CommandTarget() = default;
     virtual void perform(Command command) = 0;
 };

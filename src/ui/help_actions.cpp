@@ -13,7 +13,9 @@ void openDevices(TavixMenu& menu) {
     menu.ports().desktop.openUrl(address);
 }
 
-void openLogs(TavixMenu& menu) { menu.ports().desktop.openFile(menu.root() / "log"); }
+void openLogs(TavixMenu& menu) {
+    menu.ports().desktop.openFile(menu.root() / "log");
+}
 
 void explainPermissions(TavixMenu& menu) {
     menu.alert(std::string(kPermissionsHelp.title), std::string(kPermissionsHelp.text));

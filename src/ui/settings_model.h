@@ -35,10 +35,10 @@ enum class LiveLabel { none, status, activity, phone, computer };
 struct SettingsElement {
     enum class Kind { logo, card, label, button } kind = Kind::label;
     Frame frame;
-    std::string text;        // label text or button title
-    double fontSize = 13;    // labels
-    int weight = 400;        // labels: 400 regular, 600 semibold, 700 bold
-    Rgba colour;             // labels
+    std::string text;      // label text or button title
+    double fontSize = 13;  // labels
+    int weight = 400;      // labels: 400 regular, 600 semibold, 700 bold
+    Rgba colour;           // labels
     LiveLabel live = LiveLabel::none;
     Command command = Command::showSettings;  // buttons
     bool primary = false;                     // buttons

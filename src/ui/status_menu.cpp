@@ -49,8 +49,7 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     } else {
         if (status.devices.empty()) row(menu, "No Android phone connected", std::nullopt);
         for (const auto& device : status.devices) row(menu, phoneRow(device), std::nullopt);
-        row(menu, status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI",
-            std::nullopt);
+        row(menu, status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI", std::nullopt);
     }
     separator(menu);
 

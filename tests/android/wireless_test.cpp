@@ -15,8 +15,8 @@ constexpr const char* kCheckDetails = "Enter the phone address with a valid port
 struct FakeAdb {
     FakeAdb(TestApp& app, const std::string& output, int status, const std::string& before = "")
         : path(app.dir / "adb"), args(app.dir / "adb.args"), input(app.dir / "adb.stdin") {
-        test::writeScript(path, before + "printf '%s\\n' \"$@\" > '" + args.string() + "'\ncat > '" +
-                                    input.string() + "'\nprintf '%s' '" + output + "'\nexit " + std::to_string(status));
+        test::writeScript(path, before + "printf '%s\\n' \"$@\" > '" + args.string() + "'\ncat > '" + input.string() +
+                                    "'\nprintf '%s' '" + output + "'\nexit " + std::to_string(status));
         test::writeFile(app.root() / "config", "NODE=/usr/bin/node\nADB=" + path.string() + "\n");
     }
     std::filesystem::path path, args, input;
@@ -35,14 +35,30 @@ TEST(Wireless, RunsAdbAndJudgesWhatItSays) {
         std::string args, input;
         test::Message alert;
     } cases[] = {
-        {true, "Successfully paired to 10.0.0.2:37123\n", 0, "pair\n10.0.0.2:37123\n", "013579\n",
+        {true,
+         "Successfully paired to 10.0.0.2:37123\n",
+         0,
+         "pair\n10.0.0.2:37123\n",
+         "013579\n",
          {"Phone paired", std::string("Successfully paired to 10.0.0.2:37123\n") + kHint}},
-        {true, "already connected to 10.0.0.2:37123", 0, "pair\n10.0.0.2:37123\n", "013579\n",
+        {true,
+         "already connected to 10.0.0.2:37123",
+         0,
+         "pair\n10.0.0.2:37123\n",
+         "013579\n",
          {"Phone paired", std::string("already connected to 10.0.0.2:37123") + kHint}},
         {false, "Connected to phone", 0, "connect\n10.0.0.2:37123\n", "", {"Phone connected", "Connected to phone"}},
-        {false, "failed to connect to 10.0.0.2", 0, "connect\n10.0.0.2:37123\n", "",
+        {false,
+         "failed to connect to 10.0.0.2",
+         0,
+         "connect\n10.0.0.2:37123\n",
+         "",
          {"Connection failed", "failed to connect to 10.0.0.2"}},
-        {false, "connected to 10.0.0.2", 1, "connect\n10.0.0.2:37123\n", "",
+        {false,
+         "connected to 10.0.0.2",
+         1,
+         "connect\n10.0.0.2:37123\n",
+         "",
          {"Connection failed", "connected to 10.0.0.2"}},
     };
     for (const auto& c : cases) {
@@ -79,7 +95,9 @@ TEST(Wireless, RefusalsBeforeAnythingRuns) {
     } cases[] = {
         {true, {"192.168.1.20", "123456"}, "ADB=/x\n", {"Check phone details", kCheckDetails}},
         {true, {"192.168.1.20:5555", "12345"}, "ADB=/x\n", {"Check phone details", kCheckDetails}},
-        {false, {"192.168.1.20:5555"}, "NODE=/n\nADB=\n",
+        {false,
+         {"192.168.1.20:5555"},
+         "NODE=/n\nADB=\n",
          {"ADB missing", "Run the Devices installer to install Android platform tools."}},
     };
     for (const auto& c : cases) {

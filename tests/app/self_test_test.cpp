@@ -57,7 +57,8 @@ TEST(SelfTest, ReportsWhatFailedOnStandardError) {
     test::TestApp app;
     test::ScopedEnv tmp("TMPDIR", "/proc/self");
     std::ostringstream out, err;
-    const int status = runSelfTest([&] { return std::make_unique<TavixMenu>(app.menu->ports(), app.options); }, out, err);
+    const int status =
+        runSelfTest([&] { return std::make_unique<TavixMenu>(app.menu->ports(), app.options); }, out, err);
     EXPECT_NE(status, 0);
     EXPECT_EQ(out.str(), "");
     EXPECT_NE(err.str().find("Self-test failed: "), std::string::npos);

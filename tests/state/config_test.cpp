@@ -13,28 +13,34 @@ struct ConfigCase {
     Config expected;
 };
 
-void PrintTo(const ConfigCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ConfigCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConfigFormat : public testing::TestWithParam<ConfigCase> {};
 
-TEST_P(ConfigFormat, Parses) { EXPECT_EQ(parseConfig(GetParam().text), GetParam().expected); }
+TEST_P(ConfigFormat, Parses) {
+    EXPECT_EQ(parseConfig(GetParam().text), GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ConfigFormat,
-    testing::Values(
-        ConfigCase{"FourLinesWithEmptyOne", "SERVER=https://a.example/\nNODE=/n\n\nADB=/a\n",
-                   {{"SERVER", "https://a.example/"}, {"NODE", "/n"}, {"ADB", "/a"}}},
-        ConfigCase{"ValueKeepsLaterEquals", "SERVER=https://x?a=b=c\n", {{"SERVER", "https://x?a=b=c"}}},
-        ConfigCase{"NothingTrimmed", " SERVER = https://x\n", {{" SERVER ", " https://x"}}},
-        ConfigCase{"EmptyValue", "SERVER=\n", {{"SERVER", ""}}},
-        ConfigCase{"LastWins", "SERVER=https://one\nSERVER=https://two\n", {{"SERVER", "https://two"}}},
-        ConfigCase{"LineWithoutEqualsIgnored", "ADB\nNODE=x", {{"NODE", "x"}}},
-        ConfigCase{"EmptyKey", "=value\n", {{"", "value"}}},
-        ConfigCase{"NumberSignIsAKey", "#SERVER=x\n", {{"#SERVER", "x"}}},
-        ConfigCase{"KeysAreCaseSensitive", "server=x\nSERVER=y\n", {{"server", "x"}, {"SERVER", "y"}}},
-        ConfigCase{"CarriageReturnDropsOnce", "SERVER=https://x\r\nNODE=n\r\r\n", {{"SERVER", "https://x"}, {"NODE", "n\r"}}},
-        ConfigCase{"NotUtf8ReadsEmpty", "SERVER=https://x\nNODE=\xff\xfe\n", {}},
-        ConfigCase{"Empty", "", {}}),
+    testing::Values(ConfigCase{"FourLinesWithEmptyOne",
+                               "SERVER=https://a.example/\nNODE=/n\n\nADB=/a\n",
+                               {{"SERVER", "https://a.example/"}, {"NODE", "/n"}, {"ADB", "/a"}}},
+                    ConfigCase{"ValueKeepsLaterEquals", "SERVER=https://x?a=b=c\n", {{"SERVER", "https://x?a=b=c"}}},
+                    ConfigCase{"NothingTrimmed", " SERVER = https://x\n", {{" SERVER ", " https://x"}}},
+                    ConfigCase{"EmptyValue", "SERVER=\n", {{"SERVER", ""}}},
+                    ConfigCase{"LastWins", "SERVER=https://one\nSERVER=https://two\n", {{"SERVER", "https://two"}}},
+                    ConfigCase{"LineWithoutEqualsIgnored", "ADB\nNODE=x", {{"NODE", "x"}}},
+                    ConfigCase{"EmptyKey", "=value\n", {{"", "value"}}},
+                    ConfigCase{"NumberSignIsAKey", "#SERVER=x\n", {{"#SERVER", "x"}}},
+                    ConfigCase{"KeysAreCaseSensitive", "server=x\nSERVER=y\n", {{"server", "x"}, {"SERVER", "y"}}},
+                    ConfigCase{"CarriageReturnDropsOnce",
+                               "SERVER=https://x\r\nNODE=n\r\r\n",
+                               {{"SERVER", "https://x"}, {"NODE", "n\r"}}},
+                    ConfigCase{"NotUtf8ReadsEmpty", "SERVER=https://x\nNODE=\xff\xfe\n", {}},
+                    ConfigCase{"Empty", "", {}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ConfigFormat, WritesThreeLines) {
@@ -49,7 +55,9 @@ struct ServerCase {
     std::string server;
 };
 
-void PrintTo(const ServerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ServerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ServerSetting : public testing::TestWithParam<ServerCase> {};
 

@@ -20,7 +20,9 @@ namespace tavix {
 namespace {
 
 // Contents of clearly different lengths, so a torn write shows as a text that is none of them.
-std::string content(int i) { return std::to_string(i) + ":" + std::string(static_cast<std::size_t>(50 + (i % 7) * 300), 'a' + i % 26); }
+std::string content(int i) {
+    return std::to_string(i) + ":" + std::string(static_cast<std::size_t>(50 + (i % 7) * 300), 'a' + i % 26);
+}
 
 bool isWhole(const std::string& text) {
     auto colon = text.find(':');

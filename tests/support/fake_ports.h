@@ -20,14 +20,14 @@ namespace tavix::test {
 
 // A main queue the test drains itself; posts may come from any thread.
 class FakeMainQueue final : public MainQueue {
-public:
+  public:
     void post(std::function<void()> fn) override;
     // Runs what is queued now (and what that queues in turn); returns how many ran.
     int drain();
     // Drains until `done` holds or `timeout` passes; returns `done()`.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<std::function<void()>> queue_;
@@ -47,7 +47,7 @@ struct FormRequest {
 };
 
 class FakeDialogs final : public Dialogs {
-public:
+  public:
     void alert(const std::string& title, const std::string& text) override { alerts.push_back({title, text}); }
     std::optional<std::vector<std::string>> form(const std::string& title, const std::string& text,
                                                  const std::vector<FormField>& fields,
@@ -63,7 +63,7 @@ public:
 };
 
 class FakeStatusItem final : public StatusItem {
-public:
+  public:
     void create(const std::string& name, StatusItemDelegate& itemDelegate) override {
         ++creations;
         accessibleName = name;
@@ -86,7 +86,7 @@ public:
 };
 
 class FakeSettingsView final : public SettingsView {
-public:
+  public:
     void build(const std::string& line, CommandTarget& commandTarget) override {
         ++builds;
         serverLine = line;
@@ -107,7 +107,7 @@ public:
 };
 
 class FakeDesktop final : public Desktop {
-public:
+  public:
     void openUrl(const std::string& url) override { urls.push_back(url); }
     void openFile(const std::filesystem::path& path) override { files.push_back(path); }
     std::vector<std::string> urls;
@@ -115,7 +115,7 @@ public:
 };
 
 class FakeApplication final : public Application {
-public:
+  public:
     void activate() override { ++activations; }
     void terminate() override { ++terminations; }
     void startRepeatingTimer(double seconds, std::function<void()> fn) override {
@@ -129,7 +129,7 @@ public:
 };
 
 class FakeClock final : public Clock {
-public:
+  public:
     double nowMilliseconds() const override { return now; }
     double now = 1'750'000'000'000.0;
 };

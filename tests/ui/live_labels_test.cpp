@@ -9,7 +9,9 @@ namespace {
 
 constexpr double kNow = 1'750'000'000'000.0;
 
-Status status(const nlohmann::json& json) { return parseStatus(json.dump()); }
+Status status(const nlohmann::json& json) {
+    return parseStatus(json.dump());
+}
 
 TEST(LiveLabels, ActivityPutsARunningTaskBeforeThePause) {
     const Status busy = status({{"at", kNow}, {"connected", true}, {"busy", "job"}});
@@ -27,7 +29,8 @@ TEST(LiveLabels, ConnectedColourNeedsFreshConnectedAndNotPaused) {
 }
 
 TEST(LiveLabels, PhoneAndComputerLinesFallBackWhenStale) {
-    const Status phone = status({{"at", kNow}, {"computer", true}, {"devices", {{{"model", "M"}, {"state", "device"}}}}});
+    const Status phone =
+        status({{"at", kNow}, {"computer", true}, {"devices", {{{"model", "M"}, {"state", "device"}}}}});
     auto labels = liveLabels(true, false, phone, kNow);
     EXPECT_EQ(labels.phone, "M · device");
     EXPECT_EQ(labels.computer, "Computer tasks available");

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/utf8.h"
 #include <nlohmann/json.hpp>
+#include "platform/utf8.h"
 
 #include "ui/status_menu.h"
 
@@ -57,16 +57,34 @@ TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
     auto menu = build(fresh({{"connected", true},
                              {"computer", true},
                              {"error", "Last sync failed"},
-                             {"devices", {{{"model", "Pixel 8"}, {"state", "device"}, {"screen", "awake"}},
-                                          {{"model", "Galaxy"}, {"state", "unauthorized"}}}}}));
-    const std::vector<std::string> expected = {
-        "Tavix Link · Connected", "tavix.app", "Last sync failed", "---",
-        "Phone: Pixel 8 · awake", "Phone: Galaxy · unauthorized", "Computer tasks available", "---",
-        "Connection & Settings…", "Open Devices…", "Pair / Change Account…", "Pair Android over Wi-Fi…",
-        "Connect Android over Wi-Fi…", "USB Setup Help…", "---",
-        "Pause New Tasks", "Restart Local Bridge", "Start at Login", "---",
-        "macOS Permissions…", "View Logs…", "Update Instructions…", "Disconnect This Mac…", "---",
-        "Quit Menu Bar App"};
+                             {"devices",
+                              {{{"model", "Pixel 8"}, {"state", "device"}, {"screen", "awake"}},
+                               {{"model", "Galaxy"}, {"state", "unauthorized"}}}}}));
+    const std::vector<std::string> expected = {"Tavix Link · Connected",
+                                               "tavix.app",
+                                               "Last sync failed",
+                                               "---",
+                                               "Phone: Pixel 8 · awake",
+                                               "Phone: Galaxy · unauthorized",
+                                               "Computer tasks available",
+                                               "---",
+                                               "Connection & Settings…",
+                                               "Open Devices…",
+                                               "Pair / Change Account…",
+                                               "Pair Android over Wi-Fi…",
+                                               "Connect Android over Wi-Fi…",
+                                               "USB Setup Help…",
+                                               "---",
+                                               "Pause New Tasks",
+                                               "Restart Local Bridge",
+                                               "Start at Login",
+                                               "---",
+                                               "macOS Permissions…",
+                                               "View Logs…",
+                                               "Update Instructions…",
+                                               "Disconnect This Mac…",
+                                               "---",
+                                               "Quit Menu Bar App"};
     EXPECT_EQ(menu.titles(), expected);
     EXPECT_TRUE(menu.rows[0].logo);
     EXPECT_EQ(std::count_if(menu.rows.begin(), menu.rows.end(), [](const MenuRow& r) { return r.logo; }), 1);
@@ -80,8 +98,9 @@ TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
 }
 
 TEST(StatusMenu, StaleStatusHidesWhatItCannotVouchFor) {
-    auto menu = build(parseStatus(Json{{"at", kNow - 25'000}, {"error", "boom"}, {"computer", true},
-                                       {"devices", {{{"model", "Pixel"}}}}}.dump()));
+    auto menu = build(parseStatus(
+        Json{{"at", kNow - 25'000}, {"error", "boom"}, {"computer", true}, {"devices", {{{"model", "Pixel"}}}}}
+            .dump()));
     EXPECT_NE(menu.find("Phone status unavailable"), nullptr);
     EXPECT_EQ(menu.find("boom"), nullptr);
     EXPECT_EQ(menu.find("Computer tasks available"), nullptr);

@@ -15,7 +15,9 @@ void QtApplication::activate() {
     }
 }
 
-void QtApplication::terminate() { QCoreApplication::quit(); }
+void QtApplication::terminate() {
+    QCoreApplication::quit();
+}
 
 void QtApplication::startRepeatingTimer(double seconds, std::function<void()> tick) {
     timer_.stop();

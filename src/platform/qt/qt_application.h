@@ -9,12 +9,12 @@ namespace tavix {
 
 class QtApplication final : public QObject, public Application {
     Q_OBJECT
-public:
+  public:
     void activate() override;
     void terminate() override;
     void startRepeatingTimer(double seconds, std::function<void()> tick) override;
 
-private:
+  private:
     QTimer timer_;
 };
 

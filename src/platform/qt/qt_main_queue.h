@@ -6,7 +6,7 @@ namespace tavix {
 
 // Posts to the Qt event loop of the main thread; callable from any thread.
 class QtMainQueue final : public MainQueue {
-public:
+  public:
     void post(std::function<void()> fn) override;
 };
 

@@ -15,7 +15,7 @@ namespace tavix {
 
 // The fixed 560 × 600 settings window, built from the core's model on first use and kept (closing only hides it).
 class SettingsWindow final : public SettingsView {
-public:
+  public:
     SettingsWindow();
     ~SettingsWindow() override;
 
@@ -26,7 +26,7 @@ public:
     QWidget* window() const { return window_.get(); }
     QLabel* liveLabel(LiveLabel which) const;
 
-private:
+  private:
     std::unique_ptr<QWidget> window_;
     std::array<QLabel*, 5> live_{};
     SettingsModel model_;

@@ -8,7 +8,7 @@ namespace tavix {
 // The settings window's flat, rounded push button.
 class TavixButton final : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     explicit TavixButton(const QString& title, QWidget* parent = nullptr);
 
     // Replacing either colour takes effect at the next repaint.
@@ -17,7 +17,7 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -24,7 +24,8 @@ xcb_connection_t* x11Connection() {
 }
 
 xcb_atom_t atom(xcb_connection_t* connection, const QByteArray& name, bool onlyIfExists) {
-    auto cookie = xcb_intern_atom(connection, onlyIfExists ? 1 : 0, static_cast<uint16_t>(name.size()), name.constData());
+    auto cookie =
+        xcb_intern_atom(connection, onlyIfExists ? 1 : 0, static_cast<uint16_t>(name.size()), name.constData());
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_NONE;
     std::free(reply);
