@@ -59,24 +59,8 @@ done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavix-footprint.XXXXXX") || die "cannot make a work folder"
 PIDS=()
 
-# A process that has ended but was not yet reaped still answers kill -0: look at its state instead.
-gone() {
-    local state
-    state=$(awk '{sub(/.*\) /, ""); print $1}' "/proc/$1/stat" 2>/dev/null) || return 0
-    [ -z "$state" ] || [ "$state" = Z ]
-}
-
-# stop PID: TERM, then KILL if it lingers; reaps it when it is ours.
-stop() {
-    local pid=$1 tries=0
-    kill -TERM "$pid" 2>/dev/null || true
-    while ! gone "$pid" && [ $tries -lt 50 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
+# shellcheck source=../scripts/lib/processes.sh source-path=SCRIPTDIR
+. "${BASH_SOURCE[0]%/*}/../scripts/lib/processes.sh" || die "cannot read scripts/lib/processes.sh"
 
 forget() {
     local kept=() p
@@ -140,19 +124,7 @@ start_bus() {
     BUS="unix:path=$WORK/no-session-bus"
     BUS_NOTE="no session bus (dbus-daemon is not installed)"
     command -v dbus-daemon >/dev/null 2>&1 || return 0
-    cat >"$WORK/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$WORK/bus</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
+    bus_config "$WORK/bus.conf" "$WORK/bus"
     spawn dbus dbus-daemon --config-file="$WORK/bus.conf" --nofork --nopidfile --print-address=3 3>"$WORK/bus.address"
     wait_for 20 "session bus" grep -q '^unix:' "$WORK/bus.address"
     BUS=$(head -n 1 "$WORK/bus.address")

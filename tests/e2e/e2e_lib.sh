@@ -32,24 +32,8 @@ require() {
     done
 }
 
-# A process that has ended but was not yet reaped still answers kill -0: look at its state instead.
-gone() {
-    local state
-    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 0
-    [ -z "$state" ] || [ "$state" = Z ]
-}
-
-# stop PID: TERM, then KILL if it lingers; reaps it.
-stop() {
-    local pid=$1 tries=0
-    kill -TERM "$pid" 2>/dev/null || true
-    while ! gone "$pid" && [ $tries -lt 50 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
+# shellcheck source=../../scripts/lib/processes.sh source-path=SCRIPTDIR
+. "${BASH_SOURCE[0]%/*}/../../scripts/lib/processes.sh" || exit 1
 
 cleanup() {
     local status=$? i log

@@ -14,22 +14,8 @@ require Xvfb xwininfo dbus-daemon gdbus
 [ -x "$WATCHER" ] || fail "no program at $WATCHER"
 slow_factor "$APP"
 
-# A bus of our own that starts no services: nothing of the machine's desktop answers on it.
 start_bus() {
-    cat >"$WORK/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$WORK/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
+    bus_config "$WORK/bus.conf" "$WORK/bus"
     spawn dbus dbus-daemon --config-file="$WORK/bus.conf" --nofork --nopidfile --print-address=3 3>"$WORK/bus.address"
     MUST_LIVE+=("$SPAWNED:dbus-daemon")
     wait_for 20 "session bus address" grep -q '^unix:' "$WORK/bus.address"

@@ -1,0 +1,41 @@
+# shellcheck shell=bash
+# Shared by the end-to-end tests and the footprint benchmark: stopping child processes and a private session bus.
+
+# A process that has ended but was not yet reaped still answers kill -0: look at its state instead. The state
+# follows the command name, which may itself hold spaces and parentheses.
+gone() {
+    local state
+    state=$(awk '{sub(/.*\) /, ""); print $1}' "/proc/$1/stat" 2>/dev/null) || return 0
+    [ -z "$state" ] || [ "$state" = Z ]
+}
+
+# stop PID: TERM, then KILL if it lingers; reaps it when it is ours.
+stop() {
+    local pid=$1 tries=0
+    kill -TERM "$pid" 2>/dev/null || true
+    while ! gone "$pid" && [ $tries -lt 50 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# bus_config FILE SOCKET: a session bus configuration that listens on SOCKET, lets every client own and reach
+# every name, and starts no services, so nothing of the machine's desktop answers on it.
+bus_config() {
+    cat >"$1" <<CONFIG
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$2</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONFIG
+}
