@@ -61,39 +61,12 @@ PIDS=()
 
 # shellcheck source=../scripts/lib/processes.sh source-path=SCRIPTDIR
 . "${BASH_SOURCE[0]%/*}/../scripts/lib/processes.sh" || die "cannot read scripts/lib/processes.sh"
+QUIET_STATUSES=(0 1) # 1: measured, a goal missed
 
 forget() {
     local kept=() p
     for p in "${PIDS[@]}"; do [ "$p" = "$1" ] || kept+=("$p"); done
     PIDS=("${kept[@]}")
-}
-
-# shellcheck disable=SC2317  # called by the EXIT trap
-cleanup() {
-    local status=$? i log
-    trap - EXIT INT TERM
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do stop "${PIDS[i]}"; done
-    if [ "$status" -eq 2 ]; then
-        for log in "$WORK"/*.log; do
-            [ -s "$log" ] || continue
-            printf -- '--- %s (last lines)\n' "$(basename "$log")" >&2
-            tail -n 20 "$log" >&2
-        done
-    fi
-    rm -rf "$WORK"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# spawn NAME COMMAND...: runs COMMAND in the background, output in $WORK/NAME.log; its PID in SPAWNED.
-spawn() {
-    local name=$1
-    shift
-    "$@" >>"$WORK/$name.log" 2>&1 &
-    SPAWNED=$!
-    PIDS+=("$SPAWNED")
 }
 
 # wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds, gives up after SECONDS.

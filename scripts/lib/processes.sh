@@ -1,5 +1,6 @@
 # shellcheck shell=bash
-# Shared by the end-to-end tests and the footprint benchmark: stopping child processes and a private session bus.
+# Shared by the end-to-end tests and the footprint benchmark: child processes started in the background, stopped
+# when the script ends, and a private session bus. The caller sets WORK (a folder of its own) and PIDS=().
 
 # A process that has ended but was not yet reaped still answers kill -0: look at its state instead. The state
 # follows the command name, which may itself hold spaces and parentheses.
@@ -20,6 +21,37 @@ stop() {
     gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
 }
+
+# spawn NAME COMMAND...: starts COMMAND in the background, output added to $WORK/NAME.log; its PID in SPAWNED.
+spawn() {
+    local name=$1
+    shift
+    "$@" >>"$WORK/$name.log" 2>&1 &
+    SPAWNED=$!
+    PIDS+=("$SPAWNED")
+}
+
+# Exit statuses after which the logs are not shown.
+QUIET_STATUSES=(0)
+
+# shellcheck disable=SC2317  # called by the EXIT trap
+cleanup() {
+    local status=$? i log
+    trap - EXIT INT TERM
+    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do stop "${PIDS[i]}"; done
+    if [[ " ${QUIET_STATUSES[*]} " != *" $status "* ]]; then
+        for log in "$WORK"/*.log; do
+            [ -s "$log" ] || continue
+            printf -- '--- %s (last lines)\n' "$(basename "$log")" >&2
+            tail -n 30 "$log" >&2
+        done
+    fi
+    rm -rf "$WORK"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # bus_config FILE SOCKET: a session bus configuration that listens on SOCKET, lets every client own and reach
 # every name, and starts no services, so nothing of the machine's desktop answers on it.

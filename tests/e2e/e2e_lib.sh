@@ -34,33 +34,7 @@ require() {
 
 # shellcheck source=../../scripts/lib/processes.sh source-path=SCRIPTDIR
 . "${BASH_SOURCE[0]%/*}/../../scripts/lib/processes.sh" || exit 1
-
-cleanup() {
-    local status=$? i log
-    trap - EXIT INT TERM
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do stop "${PIDS[i]}"; done
-    if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
-        for log in "$WORK"/*.log; do
-            [ -s "$log" ] || continue
-            printf -- '--- %s (last lines)\n' "$(basename "$log")" >&2
-            tail -n 30 "$log" >&2
-        done
-    fi
-    rm -rf "$WORK"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# spawn NAME COMMAND...: starts COMMAND in the background, output in $WORK/NAME.log; its PID in SPAWNED.
-spawn() {
-    local name=$1
-    shift
-    "$@" >"$WORK/$name.log" 2>&1 &
-    SPAWNED=$!
-    PIDS+=("$SPAWNED")
-}
+QUIET_STATUSES=(0 77) # 77: skipped
 
 # unwatch PID: a process about to end on purpose is no longer a reason to fail a wait.
 unwatch() {
