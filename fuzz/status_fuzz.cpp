@@ -275,16 +275,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (double now : {status.at + offset, 1.75e12}) {
         checkLabels(paired, paused, status, now);
-        MenuInputs in;
-        in.paired = paired;
-        in.paused = paused;
+        MenuInputs in = menuInputs(status, now, paired, paused);
         in.loginDisabled = loginDisabled;
         in.operation = operation;
         in.server = server;
-        in.connectionLabel = connectionLabel(paired, paused, status, now);
-        in.fresh = isFresh(status, now);
-        in.working = isWorking(status, now);
-        in.status = &status;
         checkMenu(in, status);
     }
     return 0;

@@ -134,17 +134,10 @@ void TavixMenu::menuWillOpen() {
 }
 
 std::vector<MenuRow> TavixMenu::menuRows() const {
-    const double now = ports_.clock.nowMilliseconds();
-    MenuInputs in;
-    in.paired = paired();
-    in.paused = paused();
+    MenuInputs in = menuInputs(status, ports_.clock.nowMilliseconds(), paired(), paused());
     in.loginDisabled = loginDisabled();
-    in.connectionLabel = tavix::connectionLabel(in.paired, in.paused, status, now);
     in.server = server();
     in.operation = operation;
-    in.fresh = isFresh(status, now);
-    in.working = isWorking(status, now);
-    in.status = &status;
     return statusMenu(in);
 }
 

@@ -19,6 +19,17 @@ std::string phoneRow(const Device& device) {
 
 }  // namespace
 
+MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused) {
+    MenuInputs in;
+    in.paired = paired;
+    in.paused = paused;
+    in.connectionLabel = connectionLabel(paired, paused, status, now);
+    in.fresh = isFresh(status, now);
+    in.working = isWorking(status, now);
+    in.status = &status;
+    return in;
+}
+
 MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command) {
     MenuRow item;
     item.title = std::move(title);

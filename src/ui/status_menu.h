@@ -22,6 +22,10 @@ struct MenuInputs {
     const Status* status = nullptr;
 };
 
+// The inputs that follow from the status read at `now` and the two markers: the status itself, the connection
+// label, fresh and working. The caller adds the server, the login marker and whether a command is under way.
+MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused);
+
 // Appends one row: enabled exactly when it has a command. Returns it so the caller can adjust it.
 MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command);
 

@@ -33,16 +33,10 @@ struct Menu {
 
 Menu build(const Status& status, bool paired = true, bool paused = false, bool operation = false,
            bool loginDisabled = false, const std::string& server = "https://tavix.app") {
-    MenuInputs in;
-    in.paired = paired;
-    in.paused = paused;
+    MenuInputs in = menuInputs(status, kNow, paired, paused);
     in.loginDisabled = loginDisabled;
     in.operation = operation;
     in.server = server;
-    in.fresh = isFresh(status, kNow);
-    in.working = isWorking(status, kNow);
-    in.connectionLabel = connectionLabel(paired, paused, status, kNow);
-    in.status = &status;
     return Menu{statusMenu(in)};
 }
 
