@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -137,6 +138,47 @@ TEST(SettingsWindow, PaintsTheColoursAndTextFromTheTopOfItsFrameAndCutsLongLines
         EXPECT_NEAR(ink.top(), metrics.ascent() - metrics.capHeight(), 1.5) << int(which);
         EXPECT_NEAR(ink.left(), 2, 1.5) << int(which);
     }
+}
+
+// Keyboard use: Tab walks the buttons as they read and wraps, the focused one shows a ring, Space and Return press it.
+TEST(SettingsWindow, KeyboardFocusRingTabOrderSpaceAndReturn) {
+    Built built;
+    QWidget& window = built.window();
+    window.show();
+    window.activateWindow();
+    QCoreApplication::processEvents();
+    const auto key = [](QWidget* to, QEvent::Type type, int code) {
+        QKeyEvent event(type, code, Qt::NoModifier, code == Qt::Key_Space ? QStringLiteral(" ") : QString());
+        QCoreApplication::sendEvent(to, &event);
+    };
+    const auto buttons = window.findChildren<TavixButton*>();
+    ASSERT_EQ(buttons.size(), 6);
+    // The ring: the middle of the top edge, two units in, turns from the fill towards the title's colour.
+    const auto ringAt = [](TavixButton* button) { return button->grab().toImage().pixelColor(124, 2); };
+    const QColor unfocused = ringAt(buttons[1]);
+
+    buttons[0]->setFocus(Qt::TabFocusReason);
+    std::vector<std::string> order;
+    for (int i = 0; i < 7; ++i) {
+        auto* focused = qobject_cast<TavixButton*>(window.focusWidget());
+        ASSERT_NE(focused, nullptr) << i;
+        order.push_back(focused->text().toStdString());
+        key(focused, QEvent::KeyPress, Qt::Key_Tab);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"Open Devices & History", "Pair / Change Account",
+                                               "Pair Android over Wi-Fi", "Connect Android over Wi-Fi",
+                                               "Pause / Resume Tasks", "View Bridge Logs", "Open Devices & History"}));
+
+    auto* focused = qobject_cast<TavixButton*>(window.focusWidget());
+    ASSERT_EQ(focused, buttons[1]);
+    EXPECT_GT(test::distance(ringAt(buttons[1]), unfocused), 0.3) << "no visible focus ring";
+    built.performed.clear();
+    key(focused, QEvent::KeyPress, Qt::Key_Space);
+    key(focused, QEvent::KeyRelease, Qt::Key_Space);
+    key(focused, QEvent::KeyPress, Qt::Key_Return);
+    key(focused, QEvent::KeyPress, Qt::Key_Enter);
+    EXPECT_EQ(built.performed, std::vector<Command>(3, Command::pairAccount));
+    window.hide();
 }
 
 // The application on fakes, but with the real settings window.

@@ -7,6 +7,9 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/qt/artwork.h"
 #include "platform/qt/tavix_button.h"
 
@@ -147,6 +150,11 @@ void SettingsWindow::build(const std::string& serverLine, CommandTarget& target)
             }
         }
     }
+    // Tab walks the buttons as they read: left to right, top to bottom.
+    auto buttons = content->findChildren<TavixButton*>();
+    std::sort(buttons.begin(), buttons.end(),
+              [](const QWidget* a, const QWidget* b) { return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x()); });
+    for (qsizetype i = 1; i < buttons.size(); ++i) QWidget::setTabOrder(buttons[i - 1], buttons[i]);
 }
 
 void SettingsWindow::setLabels(const SettingsLabels& labels) {
