@@ -38,11 +38,13 @@ class Card final : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        // As a layer draws its border: the fill covers the whole card and the hairline lies inside its edge.
         QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_, radius_);
+        shape.addRoundedRect(QRectF(rect()), radius_, radius_);
         painter.fillPath(shape, fill_);
-        painter.setPen(QPen(border_, 1));
-        painter.drawPath(shape);
+        QPainterPath edge;
+        edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_ - 0.5, radius_ - 0.5);
+        painter.strokePath(edge, QPen(border_, 1));
     }
 
   private:
