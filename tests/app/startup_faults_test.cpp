@@ -13,7 +13,10 @@ namespace {
 TEST(StartupFaults, OneLineAndStatusTwoForAnUnreachableDisplayQtOptionsIgnoredRelativeTmpdir) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "rel");
-    const std::string unreachable = "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE DISPLAY=:9473 ";
+    // Its own home and state, no session bus: should the program get further than it may, it touches nothing real.
+    const std::string unreachable =
+        "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DBUS_SESSION_BUS_ADDRESS HOME=" + dir.path().string() +
+        " TAVIX_HOME=" + (dir / "state").string() + " DISPLAY=:9473 ";
     const std::string passed = "Tavix menu: state, address and private-file checks passed\n";
     const struct {
         const char* what;
