@@ -26,7 +26,8 @@ QVariantMap ownPlatformData() {
 }  // namespace
 
 InstanceClaim SessionInstance::claim(ApplicationDelegate& delegate) {
-    QDBusConnection& bus = bus_;
+    if (!bus_) bus_ = QDBusConnection::sessionBus();
+    QDBusConnection& bus = *bus_;
     if (!bus.isConnected() || bus.interface() == nullptr) return InstanceClaim::unavailable;
     delegate_ = &delegate;
     // The object first: a copy started the moment the name appears must find someone to answer it.

@@ -7,6 +7,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <optional>
+
 #include "platform/application.h"
 
 namespace tavix {
@@ -21,7 +23,8 @@ class SessionInstance final : public QObject, protected QDBusContext {
     static constexpr const char* kService = "app.tavix.menu";
     static constexpr const char* kPath = "/app/tavix/menu";
 
-    explicit SessionInstance(QDBusConnection bus = QDBusConnection::sessionBus()) : bus_(std::move(bus)) {}
+    // On `bus`, or on the session bus, which is then first reached when claiming.
+    explicit SessionInstance(std::optional<QDBusConnection> bus = std::nullopt) : bus_(std::move(bus)) {}
     InstanceClaim claim(ApplicationDelegate& delegate);
 
   public Q_SLOTS:
@@ -35,7 +38,7 @@ class SessionInstance final : public QObject, protected QDBusContext {
     template <typename Step>
     void withActivationToken(const QVariantMap& platformData, Step step);
 
-    QDBusConnection bus_;
+    std::optional<QDBusConnection> bus_;
     ApplicationDelegate* delegate_ = nullptr;
 };
 
