@@ -14,7 +14,7 @@ packages=(
   # fuzzing (the fuzz preset)
   clang libclang-rt-14-dev libexpat1-dev
   # the application at run time
-  fonts-inter xdg-utils
+  fonts-inter xdg-utils qt6-wayland
 )
 
 missing=()

@@ -28,16 +28,52 @@
 
 namespace {
 
-int renderIconMode(int argc, char** argv, const std::string& path) {
+// The argument vector handed to Qt: only the program name, so that Qt's own options (-platform, -display, …) are
+// not honoured; every argument but our three options is ignored.
+struct QtArguments {
+    explicit QtArguments(char* program) : argv{program != nullptr ? program : fallback, nullptr} {}
+    char fallback[11] = "tavix-menu";
+    int argc = 1;
+    char* argv[2];
+};
+
+int renderIconMode(QtArguments& qt, const std::string& path) {
     // Drawing needs no screen: render the same way on a desktop, a build machine or a container.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // This mode prints nothing but its own failure: keep the toolkit's notes about the environment quiet.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QGuiApplication app(argc, argv);
+    QGuiApplication app(qt.argc, qt.argv);
     QString error;
     const int status = tavix::renderIcon(QString::fromStdString(path), &error);
     if (!error.isEmpty()) std::cerr << error.toStdString() << std::endl;
     return status;
+}
+
+// Qt treats a display it cannot reach as a fatal error and aborts, leaving a core dump for a typo in DISPLAY. While
+// the application object connects, its notes are held back and a fatal one becomes one line and status 2.
+void startupMessage(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type != QtFatalMsg) return;
+    std::string shown;
+    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0') continue;
+        shown += std::string(shown.empty() ? "" : ", ") + name + "=" + value;
+    }
+    const std::string line = "Tavix Link could not connect to the display (" + shown +
+                             "): start it from a running desktop session, or try it on a virtual display with "
+                             "scripts/run.sh --demo\n";
+    std::fputs(line.c_str(), stderr);
+    std::_Exit(2);
+}
+
+// Native on Wayland: Qt picks Wayland only when the session type says so, which a compositor started from a
+// console does not. GNOME is the exception Qt makes too: there the window stays on X11 (Xwayland), which gives
+// it the desktop's own title bar.
+void choosePlatform() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return;
+    const QByteArray desktop = (qgetenv("XDG_CURRENT_DESKTOP") + ':' + qgetenv("XDG_SESSION_DESKTOP")).toLower();
+    const bool gnome = desktop.contains("gnome") && !qEnvironmentVariableIsEmpty("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", gnome ? "xcb;wayland" : "wayland;xcb");
 }
 
 bool displayAvailable() {
@@ -53,7 +89,8 @@ bool displayAvailable() {
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv, argv + argc);
     const tavix::ModeChoice mode = tavix::chooseMode(arguments);
-    if (mode.mode == tavix::Mode::renderIcon) return renderIconMode(argc, argv, mode.iconPath);
+    QtArguments qt(argc > 0 ? argv[0] : nullptr);
+    if (mode.mode == tavix::Mode::renderIcon) return renderIconMode(qt, mode.iconPath);
 
     tavix::QtMainQueue mainQueue;
     tavix::QtDialogs dialogs;
@@ -80,7 +117,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QApplication app(argc, argv);
+    choosePlatform();
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessage);
+    QApplication app(qt.argc, qt.argv);
+    qInstallMessageHandler(previous);
     QApplication::setApplicationName(QStringLiteral("tavix-menu"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tavix Link"));
     QApplication::setDesktopFileName(QStringLiteral("app.tavix.menu"));

@@ -53,6 +53,9 @@ int runSelfTest(const std::function<std::unique_ptr<TavixMenu>()>& createMenu, s
     std::error_code error;
     auto temporary = std::filesystem::temp_directory_path(error);
     if (error) temporary = "/tmp";
+    // TMPDIR may be relative ("." or "tmp"); the state directory must be an absolute path.
+    temporary = std::filesystem::absolute(temporary, error);
+    if (error) temporary = "/tmp";
     const auto directory = temporary / ("tavix-menu-test-" + makeUuid());
     ::setenv("TAVIX_HOME", directory.c_str(), 1);
 

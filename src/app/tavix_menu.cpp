@@ -39,8 +39,7 @@ std::string TavixMenu::connectionLabel() const {
 }
 
 void TavixMenu::applicationDidFinishLaunching() {
-    instanceLock_ = acquireInstanceLock(options_.instanceLock);
-    if (instanceLock_ == -1) {
+    if (!claimInstance()) {
         ports_.application.terminate();
         return;
     }
@@ -49,6 +48,30 @@ void TavixMenu::applicationDidFinishLaunching() {
     const auto& args = options_.arguments;
     if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) perform(Command::showSettings);
     ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
+}
+
+bool TavixMenu::claimInstance() {
+    switch (ports_.application.claimInstance(*this)) {
+        case InstanceClaim::claimed:
+            return true;
+        case InstanceClaim::another:
+            return false;
+        case InstanceClaim::unavailable:
+            break;
+    }
+    instanceLock_ = acquireInstanceLock(options_.instanceLock);
+    return instanceLock_ != -1;
+}
+
+void TavixMenu::reopen() {
+    perform(Command::showSettings);
+}
+
+bool TavixMenu::activateAction(const std::string& name) {
+    const std::optional<Command> command = commandNamed(name);
+    // Later, on its own: the caller gets its answer now, even when the command opens a form and waits for the user.
+    if (command) ports_.mainQueue.post([this, c = *command] { perform(c); });
+    return command.has_value();
 }
 
 void TavixMenu::refresh() {

@@ -43,7 +43,8 @@ struct Options {
     std::filesystem::path home = userHome();
     std::vector<std::string> arguments;  // the command line, the program first
     std::filesystem::path appPath;       // the running executable
-    std::filesystem::path instanceLock = defaultInstanceLockPath();
+    // The running copy's lock when there is no session bus.
+    std::filesystem::path instanceLock = defaultInstanceLockPath(home);
     // Programs the application runs; tests point them at scripts.
     std::string launchctl = "/bin/launchctl";
     std::string systemctl = "/usr/bin/systemctl";
@@ -63,7 +64,7 @@ using ProcessCompletion = std::function<void(std::int32_t status, std::string ou
 
 // The application: holds what it keeps in memory and forwards each command to the subsystem that carries it out.
 // Main thread only.
-class TavixMenu final : public StatusItemDelegate {
+class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {
   public:
     TavixMenu(Ports ports, Options options);
     TavixMenu(const TavixMenu&) = delete;
@@ -92,6 +93,9 @@ class TavixMenu final : public StatusItemDelegate {
     // Start-up, refresh and quit.
     void applicationDidFinishLaunching();
     void refresh();
+    // The program was started again in this session, or asked for one of its commands by name.
+    void reopen() override;
+    bool activateAction(const std::string& name) override;
     void quit();
 
     // Settings window.
@@ -146,6 +150,8 @@ class TavixMenu final : public StatusItemDelegate {
   private:
     // refresh() without the menu: status, tooltip and the settings window's live lines.
     void refreshStatusAndLabels();
+    // True when this process is the session's one running copy.
+    bool claimInstance();
 
     Ports ports_;
     Options options_;

@@ -1,8 +1,26 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace tavix {
+
+// What a later start of the program may ask of the running copy.
+class ApplicationDelegate {
+  public:
+    virtual ~ApplicationDelegate() = default;
+    // Bring yourself forward (the program was started again in this session).
+    virtual void reopen() = 0;
+    // Run the action of that name soon; false when there is no such action.
+    virtual bool activateAction(const std::string& name) = 0;
+};
+
+// The outcome of claiming the session's one running copy.
+enum class InstanceClaim {
+    claimed,      // this process is the running copy; later starts reach its delegate
+    another,      // another copy runs and has been asked to come forward
+    unavailable,  // no session bus to tell: the caller falls back to a lock file
+};
 
 // What the running application offers the core besides its windows.
 class Application {
@@ -14,6 +32,8 @@ class Application {
     virtual void terminate() = 0;
     // Calls `tick` on the main thread every `seconds` for the life of the process.
     virtual void startRepeatingTimer(double seconds, std::function<void()> tick) = 0;
+    // Claims the running copy of this user session for `delegate` (kept for the life of the process).
+    virtual InstanceClaim claimInstance(ApplicationDelegate& delegate) = 0;
 };
 
 }  // namespace tavix

@@ -36,4 +36,12 @@ std::string_view commandName(Command command) {
     return "unknown";
 }
 
+std::optional<Command> commandNamed(std::string_view name) {
+    for (int i = 0; i <= static_cast<int>(Command::quit); ++i) {
+        const auto command = static_cast<Command>(i);
+        if (commandName(command) == name) return command;
+    }
+    return std::nullopt;
+}
+
 }  // namespace tavix

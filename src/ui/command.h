@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace tavix {
@@ -23,6 +24,8 @@ enum class Command {
 };
 
 std::string_view commandName(Command command);
+// The command whose name is `name` (as commandName gives it), if any.
+std::optional<Command> commandNamed(std::string_view name);
 
 // Whoever carries the commands out (the application object).
 class CommandTarget {

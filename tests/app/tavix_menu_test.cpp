@@ -43,15 +43,44 @@ TEST(Startup, SettingsWindowAtLaunchOnlyWhenUnpairedOrAskedFor) {
     }
 }
 
-TEST(Startup, ASecondCopyEndsWithoutAnIcon) {
+TEST(Startup, OneCopyPerSessionTheBusFirstElseTheLock) {
+    const struct {
+        InstanceClaim claim;
+        bool lockHeld;  // by another copy that runs without a session bus
+        bool runs;
+    } cases[] = {
+        {InstanceClaim::claimed, true, true},
+        {InstanceClaim::another, false, false},
+        {InstanceClaim::unavailable, false, true},
+        {InstanceClaim::unavailable, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.claim) << " " << c.lockHeld);
+        TestApp app;
+        app.application.claim = c.claim;
+        const int held = c.lockHeld ? acquireInstanceLock(app.options.instanceLock) : -1;
+        app.menu->applicationDidFinishLaunching();
+        EXPECT_EQ(app.application.claimedFor, app.menu.get());
+        EXPECT_EQ(app.application.terminations, c.runs ? 0 : 1);
+        EXPECT_EQ(app.item.creations, c.runs ? 1 : 0);
+        EXPECT_EQ(app.application.timerSeconds.has_value(), c.runs);
+        if (held >= 0) ::close(held);
+    }
+}
+
+TEST(Startup, AnotherStartBringsTheSettingsWindowForwardAndNamedCommandsRunLater) {
     TestApp app;
-    const int held = acquireInstanceLock(app.options.instanceLock);
-    ASSERT_GE(held, 0);
+    test::writeFile(app.root() / "token", "t");
     app.menu->applicationDidFinishLaunching();
+    EXPECT_EQ(app.settings.builds, 0);
+    app.menu->reopen();
+    app.menu->reopen();
+    EXPECT_EQ(app.settings.presents, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(app.menu->activateAction("Quit"));
+    EXPECT_TRUE(app.menu->activateAction("quit"));
+    EXPECT_EQ(app.application.terminations, 0) << "after the caller has its answer";
+    app.mainQueue.drain();
     EXPECT_EQ(app.application.terminations, 1);
-    EXPECT_EQ(app.item.creations, 0);
-    EXPECT_FALSE(app.application.timerSeconds.has_value());
-    ::close(held);
 }
 
 TEST(Refresh, BeforeTheSettingsWindowOnlyTheStatusItemChanges) {

@@ -113,6 +113,34 @@ TEST(LogoIcon, TheLogoAtTheSizeAskedForInEveryMode) {
     }
 }
 
+// A Tavix.png dropped in (or taken away) while the program runs shows at the next drawing, in icons made before.
+TEST(Logo, TheBitmapIsLookedUpAtEveryUse) {
+    test::TempDir dir;
+    test::ScopedEnv data("XDG_DATA_HOME", (dir / "data").string()), system("XDG_DATA_DIRS", (dir / "none").string());
+    const QIcon icon = logoIcon();
+    const auto red = [](const QImage& image) {
+        return boundingBox(image, [](const QColor& c) { return c == QColor(Qt::red); }) == image.rect();
+    };
+    const auto png = dir / "data" / "tavix-menu" / "Tavix.png";
+    for (bool present : {false, true, false}) {
+        SCOPED_TRACE(present);
+        if (present) {
+            std::filesystem::create_directories(png.parent_path());
+            QImage bitmap(8, 4, QImage::Format_ARGB32);  // not square: stretched to the square
+            bitmap.fill(Qt::red);
+            ASSERT_TRUE(bitmap.save(pathOf(png)));
+        } else {
+            std::filesystem::remove(png);
+        }
+        for (auto [size, ratio] : {std::pair{17, 1.0}, {17, 2.0}, {66, 1.0}}) {
+            EXPECT_EQ(red(logo(size, ratio)), present) << size << "@" << ratio;
+            EXPECT_EQ(red(icon.pixmap(QSize(size, size), ratio).toImage().convertToFormat(QImage::Format_ARGB32)),
+                      present)
+                << size << "@" << ratio;
+        }
+    }
+}
+
 TEST(MenuBarLogo, PaintsTheHeadAtAnySizeAndRatio) {
     const QColor colour(30, 200, 90);
     const QIcon icon = menuBarLogo(colour);

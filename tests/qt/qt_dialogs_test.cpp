@@ -6,7 +6,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
@@ -150,6 +155,56 @@ TEST(Alert, ReturnsAtOnceThenShowsPlainBoxesOneAtATimeInOrder) {
     EXPECT_EQ(seen, (std::vector<std::string>{"Could not start <b>bridge</b> / <i>x</i> & more", "second / 2",
                                               "third / queued while the first is open"}));
     EXPECT_EQ(messageBoxes(), 0);
+}
+
+TEST(Alert, LongTextsScrollWithinTheScreenShortOnesStayMessageBoxes) {
+    QString lines;
+    for (int i = 0; lines.size() < 1790; ++i) lines += QStringLiteral("line %1 of the output\n").arg(i);
+    const struct {
+        const char* what;
+        QString text;
+        bool box;  // shown as a plain message box, as every alert used to be
+    } cases[] = {
+        {"short", QStringLiteral("The bridge did not answer."), true},
+        {"many short lines", lines, false},
+        {"one long word", QString(1600, QLatin1Char('x')), false},
+    };
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QtDialogs dialogs;
+        bool seen = false;
+        answerDialogs(dialogs, [&](QDialog& dialog) {
+            seen = true;
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            ASSERT_EQ(box != nullptr, c.box);
+            if (box != nullptr) {
+                EXPECT_EQ(box->informativeText(), c.text);
+                box->accept();
+                return;
+            }
+            EXPECT_LE(dialog.width(), screen.width());
+            EXPECT_LE(dialog.height(), screen.height());
+            EXPECT_EQ(dialog.findChild<QLabel*>("title")->text(), QStringLiteral("Failed"));
+            auto* area = dialog.findChild<QPlainTextEdit*>("text");
+            ASSERT_NE(area, nullptr);
+            EXPECT_EQ(area->toPlainText().toStdString(), c.text.toStdString());
+            EXPECT_TRUE(area->isReadOnly());
+            EXPECT_TRUE(area->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+            EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0) << "wrapped, never cut or scrolled sideways";
+            EXPECT_GT(area->document()->firstBlock().layout()->lineCount() + area->document()->blockCount(), 20);
+            auto buttons = dialog.findChildren<QPushButton*>();
+            ASSERT_EQ(buttons.size(), 1);
+            const QRect button(buttons[0]->mapTo(&dialog, QPoint(0, 0)), buttons[0]->size());
+            EXPECT_TRUE(dialog.rect().contains(button)) << "the button stays in view";
+            EXPECT_TRUE(buttons[0]->isVisible());
+            buttons[0]->click();
+        });
+        dialogs.alert("Failed", c.text.toStdString());
+        for (int i = 0; i < 10 && !seen; ++i) QCoreApplication::processEvents();
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(messageBoxes(), 0);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -119,7 +120,9 @@ TEST(SettingsWindow, PaintsTheColoursAndTextFromTheTopOfItsFrameAndCutsLongLines
         {{12, 300}, background, 0.01, "left of the cards"},
         {{500, 125}, card, 0.01, "first card"},
         {{500, 330}, card, 0.01, "second card"},
-        {{300, 112}, rgb(0.158, 0.18, 0.182), 0.01, "border: white at 0.09 over half card, half window"},
+        {{300, 112}, rgb(0.1755, 0.201, 0.2038), 0.01, "border: white at 0.09 over the card, inside its edge"},
+        {{24, 200}, rgb(0.1755, 0.201, 0.2038), 0.01, "left border of the first card"},
+        {{23, 200}, background, 0.01, "nothing outside the card"},
         {{34, 404}, rgb(0.65, 0.94, 0.76), 0.01, "primary button"},
         {{297, 404}, rgb(0.14, 0.18, 0.18), 0.01, "second button"},
         {{38, 38}, rgb(0.58, 0.94, 0.73), 0.08, "the logo's gradient tile"},
@@ -137,6 +140,47 @@ TEST(SettingsWindow, PaintsTheColoursAndTextFromTheTopOfItsFrameAndCutsLongLines
         EXPECT_NEAR(ink.top(), metrics.ascent() - metrics.capHeight(), 1.5) << int(which);
         EXPECT_NEAR(ink.left(), 2, 1.5) << int(which);
     }
+}
+
+// Keyboard use: Tab walks the buttons as they read and wraps, the focused one shows a ring, Space and Return press it.
+TEST(SettingsWindow, KeyboardFocusRingTabOrderSpaceAndReturn) {
+    Built built;
+    QWidget& window = built.window();
+    window.show();
+    window.activateWindow();
+    QCoreApplication::processEvents();
+    const auto key = [](QWidget* to, QEvent::Type type, int code) {
+        QKeyEvent event(type, code, Qt::NoModifier, code == Qt::Key_Space ? QStringLiteral(" ") : QString());
+        QCoreApplication::sendEvent(to, &event);
+    };
+    const auto buttons = window.findChildren<TavixButton*>();
+    ASSERT_EQ(buttons.size(), 6);
+    // The ring: the middle of the top edge, two units in, turns from the fill towards the title's colour.
+    const auto ringAt = [](TavixButton* button) { return button->grab().toImage().pixelColor(124, 2); };
+    const QColor unfocused = ringAt(buttons[1]);
+
+    buttons[0]->setFocus(Qt::TabFocusReason);
+    std::vector<std::string> order;
+    for (int i = 0; i < 7; ++i) {
+        auto* focused = qobject_cast<TavixButton*>(window.focusWidget());
+        ASSERT_NE(focused, nullptr) << i;
+        order.push_back(focused->text().toStdString());
+        key(focused, QEvent::KeyPress, Qt::Key_Tab);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"Open Devices & History", "Pair / Change Account",
+                                               "Pair Android over Wi-Fi", "Connect Android over Wi-Fi",
+                                               "Pause / Resume Tasks", "View Bridge Logs", "Open Devices & History"}));
+
+    auto* focused = qobject_cast<TavixButton*>(window.focusWidget());
+    ASSERT_EQ(focused, buttons[1]);
+    EXPECT_GT(test::distance(ringAt(buttons[1]), unfocused), 0.3) << "no visible focus ring";
+    built.performed.clear();
+    key(focused, QEvent::KeyPress, Qt::Key_Space);
+    key(focused, QEvent::KeyRelease, Qt::Key_Space);
+    key(focused, QEvent::KeyPress, Qt::Key_Return);
+    key(focused, QEvent::KeyPress, Qt::Key_Enter);
+    EXPECT_EQ(built.performed, std::vector<Command>(3, Command::pairAccount));
+    window.hide();
 }
 
 // The application on fakes, but with the real settings window.

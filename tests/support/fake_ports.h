@@ -122,8 +122,14 @@ class FakeApplication final : public Application {
         timerSeconds = seconds;
         tick = std::move(fn);
     }
+    InstanceClaim claimInstance(ApplicationDelegate& delegate) override {
+        claimedFor = &delegate;
+        return claim;
+    }
     int activations = 0;
     int terminations = 0;
+    InstanceClaim claim = InstanceClaim::unavailable;  // as without a session bus: the lock file decides
+    ApplicationDelegate* claimedFor = nullptr;
     std::optional<double> timerSeconds;
     std::function<void()> tick;
 };

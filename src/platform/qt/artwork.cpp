@@ -11,11 +11,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTransform>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <numbers>
 
 namespace tavix {
@@ -30,12 +30,13 @@ QColor srgb(double r, double g, double b, double a = 1.0) {
     return QColor::fromRgbF(float(r), float(g), float(b), float(a));
 }
 
+// Beside the program, in its installed data folder, then in the data folders of the user and the system.
 QString logoResourcePath() {
     const QString folder = QCoreApplication::applicationDirPath();
     for (const QString& candidate : {folder + "/Tavix.png", folder + "/../share/tavix-menu/Tavix.png"}) {
         if (QFile::exists(candidate)) return candidate;
     }
-    return {};
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("tavix-menu/Tavix.png"));
 }
 
 void paintVectorLogo(QPainter& painter, qreal s) {
@@ -111,18 +112,13 @@ class LogoIconEngine final : public QIconEngine {
         const int side = std::min(size.width(), size.height());
         return QSize(side, side);
     }
-    // Device pixels, as for the tray shape.
+    // Device pixels, as for the tray shape. Drawn anew each time: a Tavix.png added or changed meanwhile shows.
     QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
         const int side = std::max(1, std::min(size.width(), size.height()));
-        QPixmap& kept = drawn_[side];
-        if (kept.isNull()) kept = QPixmap::fromImage(logo(side));
-        return kept;
+        return QPixmap::fromImage(logo(side));
     }
     QIconEngine* clone() const override { return new LogoIconEngine(*this); }
     QString key() const override { return QStringLiteral("tavix-logo"); }
-
-  private:
-    std::map<int, QPixmap> drawn_;
 };
 
 }  // namespace

@@ -14,12 +14,13 @@ namespace tavix {
 // Inter at a pixel size and weight (600 semibold, 900 black, …), else the platform's sans-serif.
 QFont interfaceFont(qreal pixelSize, int weight);
 
-// The application logo filling the square `rect`: Tavix.png beside the program (or in its data folder) when
-// present, stretched to the square; otherwise the drawn tile and monogram, every length proportional to the size.
+// The application logo filling the square `rect`: Tavix.png beside the program (or in its data folder, or in
+// tavix-menu/ of the XDG data folders) when present, stretched to the square; otherwise the drawn tile and
+// monogram, every length proportional to the size. The file is looked for anew at every call.
 void paintLogo(QPainter& painter, const QRectF& rect);
 QImage logo(int size, qreal devicePixelRatio = 1.0);
-// The logo as an icon that is drawn only when first shown, square at the size asked for, and then kept. Every mode
-// shows it in its own colours (the status menu's header row is disabled, its logo is not greyed).
+// The logo as an icon that is drawn whenever it is shown, square at the size asked for. Every mode shows it in its
+// own colours (the status menu's header row is disabled, its logo is not greyed).
 QIcon logoIcon();
 
 // The tray icon: an outlined robot head drawn in `color` on an 18-unit grid scaled to `rect`.

@@ -29,4 +29,8 @@ void QtApplication::startRepeatingTimer(double seconds, std::function<void()> ti
     timer_.start();
 }
 
+InstanceClaim QtApplication::claimInstance(ApplicationDelegate& delegate) {
+    return instance_.claim(delegate);
+}
+
 }  // namespace tavix

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "platform/application.h"
+#include "platform/qt/session_instance.h"
 
 namespace tavix {
 
@@ -13,9 +14,11 @@ class QtApplication final : public QObject, public Application {
     void activate() override;
     void terminate() override;
     void startRepeatingTimer(double seconds, std::function<void()> tick) override;
+    InstanceClaim claimInstance(ApplicationDelegate& delegate) override;
 
   private:
     QTimer timer_;
+    SessionInstance instance_;
 };
 
 }  // namespace tavix

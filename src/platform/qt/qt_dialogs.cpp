@@ -1,15 +1,22 @@
 #include "platform/qt/qt_dialogs.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "platform/qt/artwork.h"
 
@@ -18,6 +25,9 @@ namespace {
 
 constexpr int kFieldBand = 62;
 constexpr int kAccessoryWidth = 360;
+// A message box's text is at most this wide before it wraps (Qt's own soft limit).
+constexpr int kAlertTextWidth = 500;
+constexpr int kAlertLines = 16;
 
 // Two overlapping filled speech bubbles, the icon of the application's messages.
 QPixmap speechBubbles(int size, qreal ratio) {
@@ -100,6 +110,73 @@ struct Question {
     }
 };
 
+QRect availableScreen() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+// A text fits a message box when its lines wrap at word boundaries within the box's width and there are few of
+// them: a longer one would push the button off the screen, and a long word would be cut at the box's edge.
+bool fitsMessageBox(const QString& text, const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int maxHeight = std::min(kAlertLines * metrics.lineSpacing(), availableScreen().height() / 3);
+    const QRect needed = metrics.boundingRect(QRect(0, 0, kAlertTextWidth, 1 << 20), Qt::TextWordWrap, text);
+    return needed.width() <= kAlertTextWidth && needed.height() <= maxHeight;
+}
+
+// The alert for a long text: the title, then the text in a scrolling, selectable area that wraps anywhere, and the
+// button below it, always on the screen.
+struct LongAlert {
+    QDialog dialog;
+
+    LongAlert(const QString& title, const QString& text) {
+        dialog.setWindowTitle(QStringLiteral("Tavix Link"));
+        auto* layout = new QGridLayout(&dialog);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+
+        auto* iconLabel = new QLabel(&dialog);
+        iconLabel->setPixmap(speechBubbles(64, dialog.devicePixelRatioF()));
+        iconLabel->setAlignment(Qt::AlignTop);
+        layout->addWidget(iconLabel, 0, 0, 2, 1);
+
+        auto* heading = new QLabel(&dialog);
+        heading->setObjectName(QStringLiteral("title"));
+        heading->setTextFormat(Qt::PlainText);
+        heading->setText(title);
+        heading->setWordWrap(true);
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        layout->addWidget(heading, 0, 1);
+
+        auto* area = new QPlainTextEdit(&dialog);
+        area->setObjectName(QStringLiteral("text"));
+        area->setReadOnly(true);
+        area->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        area->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        area->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setPlainText(text);
+        // As tall as the text needs, but leaving room on the screen for the title, the button and the frame.
+        const QFontMetrics metrics(area->font());
+        const int frame = 2 * area->frameWidth() + 2 * int(area->document()->documentMargin());
+        const int width = kAlertTextWidth + frame + area->verticalScrollBar()->sizeHint().width();
+        const int wanted =
+            metrics.boundingRect(QRect(0, 0, kAlertTextWidth, 1 << 20), Qt::TextWrapAnywhere, text).height() + frame;
+        const QRect screen = availableScreen();
+        area->setFixedSize(std::min(width, screen.width() - 140),
+                           std::max(6 * metrics.lineSpacing(), std::min(wanted, screen.height() - 220)));
+        layout->addWidget(area, 1, 1);
+
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+        layout->addWidget(buttons, 2, 0, 1, 2);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+        buttons->button(QDialogButtonBox::Ok)->setFocus();
+        dialog.setAccessibleDescription(QStringLiteral("Tavix"));
+    }
+};
+
 }  // namespace
 
 void QtDialogs::alert(const std::string& title, const std::string& text) {
@@ -115,11 +192,19 @@ void QtDialogs::showAlerts() {
     while (!alerts_.empty()) {
         const Message message = std::move(alerts_.front());
         alerts_.pop_front();
+        const QString title = QString::fromStdString(message.title);
+        const QString text = QString::fromStdString(message.text);
+        if (!fitsMessageBox(text, QFont())) {
+            LongAlert alert(title, text);
+            Q_EMIT dialogShown(&alert.dialog);
+            alert.dialog.exec();
+            continue;
+        }
         QMessageBox box;
         box.setWindowTitle(QStringLiteral("Tavix Link"));
         box.setTextFormat(Qt::PlainText);
-        box.setText(QString::fromStdString(message.title));
-        box.setInformativeText(QString::fromStdString(message.text));
+        box.setText(title);
+        box.setInformativeText(text);
         for (QLabel* label : box.findChildren<QLabel*>()) {
             if (label->objectName() == QLatin1String("qt_msgbox_informativelabel")) label->setTextFormat(Qt::PlainText);
             if (label->objectName() == QLatin1String("qt_msgbox_label")) {

@@ -7,6 +7,9 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/qt/artwork.h"
 #include "platform/qt/tavix_button.h"
 
@@ -35,11 +38,13 @@ class Card final : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        // As a layer draws its border: the fill covers the whole card and the hairline lies inside its edge.
         QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_, radius_);
+        shape.addRoundedRect(QRectF(rect()), radius_, radius_);
         painter.fillPath(shape, fill_);
-        painter.setPen(QPen(border_, 1));
-        painter.drawPath(shape);
+        QPainterPath edge;
+        edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_ - 0.5, radius_ - 0.5);
+        painter.strokePath(edge, QPen(border_, 1));
     }
 
   private:
@@ -147,6 +152,11 @@ void SettingsWindow::build(const std::string& serverLine, CommandTarget& target)
             }
         }
     }
+    // Tab walks the buttons as they read: left to right, top to bottom.
+    auto buttons = content->findChildren<TavixButton*>();
+    std::sort(buttons.begin(), buttons.end(),
+              [](const QWidget* a, const QWidget* b) { return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x()); });
+    for (qsizetype i = 1; i < buttons.size(); ++i) QWidget::setTabOrder(buttons[i - 1], buttons[i]);
 }
 
 void SettingsWindow::setLabels(const SettingsLabels& labels) {

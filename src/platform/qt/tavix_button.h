@@ -19,6 +19,13 @@ class TavixButton final : public QAbstractButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+  private:
+    // The focus ring shows once the keyboard is in use, not for the focus a window gives its first button.
+    bool focusRing_ = false;
 };
 
 }  // namespace tavix

@@ -1,0 +1,89 @@
+#include "platform/qt/session_instance.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+
+namespace tavix {
+namespace {
+
+const QString kInterface = QStringLiteral("org.freedesktop.Application");
+
+// What a launcher handed this start for raising a window: an xdg-activation token on Wayland, a startup
+// notification id on X11. The running copy needs it, not us.
+QVariantMap ownPlatformData() {
+    QVariantMap data;
+    if (const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN"); !token.isEmpty()) {
+        data.insert(QStringLiteral("activation-token"), token);
+    }
+    if (const QString id = qEnvironmentVariable("DESKTOP_STARTUP_ID"); !id.isEmpty()) {
+        data.insert(QStringLiteral("desktop-startup-id"), id);
+    }
+    return data;
+}
+
+}  // namespace
+
+InstanceClaim SessionInstance::claim(ApplicationDelegate& delegate) {
+    if (!bus_) bus_ = QDBusConnection::sessionBus();
+    QDBusConnection& bus = *bus_;
+    if (!bus.isConnected() || bus.interface() == nullptr) return InstanceClaim::unavailable;
+    delegate_ = &delegate;
+    // The object first: a copy started the moment the name appears must find someone to answer it.
+    if (!bus.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportAllSlots)) {
+        return InstanceClaim::unavailable;
+    }
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus.interface()->registerService(QString::fromLatin1(kService), QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) return InstanceClaim::claimed;
+    bus.unregisterObject(QString::fromLatin1(kPath));
+    delegate_ = nullptr;
+    // A bus that will not let us own the name at all (a strict policy) cannot keep copies apart: use the lock.
+    if (!reply.isValid()) return InstanceClaim::unavailable;
+
+    QDBusMessage activate = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
+                                                           kInterface, QStringLiteral("Activate"));
+    activate << ownPlatformData();
+    const QDBusMessage answer = bus.call(activate, QDBus::Block, 10000);
+    if (answer.type() == QDBusMessage::ErrorMessage) {
+        qWarning("Tavix Link is already running but did not answer: %s", qPrintable(answer.errorMessage()));
+    }
+    return InstanceClaim::another;
+}
+
+template <typename Step>
+void SessionInstance::withActivationToken(const QVariantMap& platformData, Step step) {
+    // Qt presents the token when it next raises a window and then clears the variable; clear it in any case, so no
+    // child program inherits a stale one. X11 has no use for it and ignores it.
+    const QString token = platformData.value(QStringLiteral("activation-token")).toString();
+    if (token.isEmpty()) {
+        step();
+        return;
+    }
+    qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    step();
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+}
+
+void SessionInstance::Activate(const QVariantMap& platformData) {
+    if (delegate_ == nullptr) return;
+    withActivationToken(platformData, [this] { delegate_->reopen(); });
+}
+
+void SessionInstance::Open(const QStringList&, const QVariantMap& platformData) {
+    // There are no documents to open: an open request brings the window forward like a plain start.
+    Activate(platformData);
+}
+
+void SessionInstance::ActivateAction(const QString& name, const QVariantList&, const QVariantMap& platformData) {
+    if (delegate_ == nullptr) return;
+    bool known = false;
+    withActivationToken(platformData, [&] { known = delegate_->activateAction(name.toStdString()); });
+    if (!known) {
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Tavix Link has no action named “%1”").arg(name));
+    }
+}
+
+}  // namespace tavix

@@ -1,0 +1,131 @@
+#include "platform/qt/session_instance.h"
+
+#include <QDBusMessage>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace tavix {
+namespace {
+
+// A session bus of the test's own: dbus-daemon with the standard session policy on a socket in `dir`.
+struct PrivateBus {
+    explicit PrivateBus(const test::TempDir& dir) {
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                      QStringLiteral("--print-address=1"),
+                      QStringLiteral("--address=unix:path=%1").arg(QString::fromStdString((dir / "bus").string()))});
+        if (daemon.waitForStarted(10000) && daemon.waitForReadyRead(10000)) {
+            address = QString::fromUtf8(daemon.readLine()).trimmed();
+        }
+    }
+    ~PrivateBus() {
+        daemon.terminate();
+        daemon.waitForFinished(5000);
+    }
+    QDBusConnection connect(const QString& name) const { return QDBusConnection::connectToBus(address, name); }
+
+    QProcess daemon;
+    QString address;
+};
+
+// The running copy's side: what later starts asked of it, and the activation token in effect meanwhile.
+struct Recorder final : ApplicationDelegate {
+    void reopen() override { tokens.push_back(qEnvironmentVariable("XDG_ACTIVATION_TOKEN", "(none)")); }
+    bool activateAction(const std::string& name) override {
+        actions.push_back(name);
+        return name == "showSettings";
+    }
+    QStringList tokens;
+    std::vector<std::string> actions;
+};
+
+// Runs `program` while this process keeps answering on the bus; its exit status, or -1 after 30 seconds.
+int runAnswering(QProcess& program) {
+    QEventLoop loop;
+    QObject::connect(&program, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    program.start();
+    loop.exec();
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+        return -1;
+    }
+    return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+}
+
+TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRuntimeFolder) {
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) GTEST_SKIP() << "no dbus-daemon";
+    test::TempDir dir;
+    PrivateBus bus(dir);
+    ASSERT_FALSE(bus.address.isEmpty());
+    Recorder running;
+    SessionInstance first(bus.connect(QStringLiteral("first")));
+    ASSERT_EQ(first.claim(running), InstanceClaim::claimed);
+    Recorder none;
+    EXPECT_EQ(SessionInstance(QDBusConnection(QStringLiteral("no bus"))).claim(none), InstanceClaim::unavailable);
+
+    // The real program started again: it asks the running copy to come forward and ends with 0, whatever its
+    // runtime folder, home or state directory; a launcher's activation token travels with the request.
+    const auto folder = [&](const char* name) {
+        std::filesystem::create_directories(dir / name);
+        return QString::fromStdString((dir / name).string());
+    };
+    const struct {
+        const char* what;
+        QStringList env;
+        QString token;
+    } starts[] = {
+        {"other folders", {"XDG_RUNTIME_DIR=" + folder("run"), "HOME=" + folder("home")}, "(none)"},
+        {"no runtime folder", {"HOME=" + folder("home3")}, "(none)"},
+        {"from a launcher", {"XDG_ACTIVATION_TOKEN=token-1", "DESKTOP_STARTUP_ID=id-1"}, "token-1"},
+    };
+    QStringList expected;
+    for (const auto& start : starts) {
+        SCOPED_TRACE(start.what);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID", "WAYLAND_DISPLAY"}) {
+            env.remove(QString::fromLatin1(name));
+        }
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
+        env.insert(QStringLiteral("TAVIX_HOME"), folder("state"));
+        for (const QString& setting : start.env) env.insert(setting.section('=', 0, 0), setting.section('=', 1));
+        QProcess second;
+        second.setProgram(QStringLiteral(TAVIX_MENU_BINARY));
+        second.setProcessEnvironment(env);
+        EXPECT_EQ(runAnswering(second), 0) << second.readAllStandardError().toStdString();
+        expected.push_back(start.token);
+        EXPECT_EQ(running.tokens, expected);
+    }
+    EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN")) << "no token is left for child programs";
+
+    // The rest of the interface, as a launcher or `gapplication` calls it (this thread answers while it waits).
+    QDBusConnection caller = bus.connect(QStringLiteral("caller"));
+    const struct {
+        const char* method;
+        QVariantList arguments;
+        QString error;
+    } calls[] = {
+        {"Open", {QStringList{"file:///tmp/x"}, QVariantMap{{"activation-token", "token-2"}}}, ""},
+        {"ActivateAction", {"showSettings", QVariantList{}, QVariantMap{}}, ""},
+        {"ActivateAction", {"nonsense", QVariantList{}, QVariantMap{}}, "org.freedesktop.DBus.Error.InvalidArgs"},
+    };
+    for (const auto& c : calls) {
+        QDBusMessage message = QDBusMessage::createMethodCall(SessionInstance::kService, SessionInstance::kPath,
+                                                              "org.freedesktop.Application", c.method);
+        message.setArguments(c.arguments);
+        EXPECT_EQ(caller.call(message, QDBus::BlockWithGui, 10000).errorName(), c.error) << c.method;
+    }
+    EXPECT_EQ(running.tokens.back(), "token-2");
+    EXPECT_EQ(running.actions, (std::vector<std::string>{"showSettings", "nonsense"}));
+}
+
+}  // namespace
+}  // namespace tavix
