@@ -14,6 +14,12 @@ bool contains(std::string_view text, std::string_view phrase) {
 
 }  // namespace
 
+std::optional<std::string> adbPath(const Config& config) {
+    auto adb = config.find("ADB");
+    if (adb == config.end() || adb->second.empty()) return std::nullopt;
+    return adb->second;
+}
+
 bool adbSucceeded(std::int32_t status, std::string_view output) {
     if (status != 0) return false;
     std::string lower(output);
@@ -48,26 +54,22 @@ void runWireless(TavixMenu& menu, bool pair) {
         return;
     }
 
-    const Config config = menu.config();
-    auto adb = config.find("ADB");
-    if (adb == config.end() || adb->second.empty()) {
-        menu.alert("ADB missing", "Run the Devices installer to install Android platform tools.");
+    const auto adb = adbPath(menu.config());
+    if (!adb) {
+        menu.alert(std::string(kAdbMissingTitle), std::string(kAdbMissingText));
         return;
     }
 
     // The code goes to adb on standard input only, never among its arguments.
     const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
-    menu.process(adb->second, {pair ? "pair" : "connect", address}, input, {}, menu.options().adbTimeout,
+    menu.process(*adb, {pair ? "pair" : "connect", address}, input, {}, menu.options().adbTimeout,
                  [&menu, pair](std::int32_t status, const std::string& output) {
                      if (!adbSucceeded(status, output)) {
-                         menu.alert("Connection failed", output);
+                         menu.alert(std::string(kConnectionFailed), output);
                      } else if (pair) {
-                         menu.alert("Phone paired",
-                                    output +
-                                        "\nIf the phone does not appear, choose Connect Android and use the main "
-                                        "Wireless debugging port.");
+                         menu.alert(std::string(kPhonePaired), output + std::string(kPairedHint));
                      } else {
-                         menu.alert("Phone connected", output);
+                         menu.alert(std::string(kPhoneConnected), output);
                      }
                  });
 }

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "control/process_text.h"
+#include "control/running_children.h"
 #include "control/unique_fd.h"
 #include "platform/error.h"
 
@@ -177,6 +178,7 @@ class ChildRun {
             if (!waitForEvents()) break;
         }
         drainBlocking();
+        leaveChild(pid_);
         int waitStatus = 0;
         while (::waitpid(pid_, &waitStatus, 0) < 0 && errno == EINTR) {
         }
@@ -290,6 +292,8 @@ ChildResult runChild(const ChildRequest& request) {
         }
         return startFailure(request.executable, err);
     }
+    // The program is ending: this child must not outlive it.
+    if (!enterChild(pid)) ::kill(pid, SIGTERM);
     ChildRun run(pid, std::move(pidfd), std::move(input.write), std::move(output.read), request.input, deadline,
                  sigpipe);
     return run.finish();

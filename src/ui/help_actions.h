@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tavix {
@@ -27,6 +29,8 @@ inline constexpr HelpText kUpdateHelp{
     "installer updates both the bridge and this menu bar app.\n\nQuitting this menu does not stop the background "
     "bridge."};
 
+// The address of the server's devices page; nothing when server + "/phone" is not a URL.
+std::optional<std::string> devicesPage(const std::string& server);
 // The server's devices page in the browser; nothing when server + "/phone" is not a URL.
 void openDevices(TavixMenu& menu);
 // The bridge's log in the desktop's viewer.
