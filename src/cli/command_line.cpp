@@ -155,7 +155,7 @@ class Session {
         if (!pairedFor(Command::togglePause)) return;
         menu_.togglePause();
         verdict_ = [this, pause] {
-            say(pause ? "New tasks paused: the bridge takes none until tavix resume." : "New tasks resumed.");
+            say(pause ? "New tasks paused." : "New tasks resumed.");
             return kSuccess;
         };
     }
