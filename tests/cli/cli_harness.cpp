@@ -68,43 +68,22 @@ CliResult CliHarness::run(const std::vector<std::string>& arguments, const std::
     return result;
 }
 
-Program::Program(const std::vector<std::string>& arguments, bool terminal,
-                 const std::vector<std::string>& environment) {
+Program::Program(const std::vector<std::string>& arguments) {
+    int child = -1;
+    if (::openpty(&terminal_, &child, nullptr, nullptr, nullptr) != 0) return;
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    int child = -1;
-    if (terminal) {
-        int controller = -1;
-        if (::openpty(&controller, &child, nullptr, nullptr, nullptr) != 0) return;
-        input_ = output_ = controller;
-        ::posix_spawn_file_actions_adddup2(&actions, child, 0);
-    } else {
-        int in[2], fromChild[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) return;
-        input_ = in[1];
-        output_ = fromChild[0];
-        ::posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        ::posix_spawn_file_actions_addclose(&actions, in[0]);
-        child = fromChild[1];
-    }
-    ::posix_spawn_file_actions_adddup2(&actions, child, 1);
-    if (terminal) ::posix_spawn_file_actions_adddup2(&actions, child, 2);
+    for (int fd : {0, 1, 2}) ::posix_spawn_file_actions_adddup2(&actions, child, fd);
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    // A session of its own, so the terminal is its controlling one.
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     std::vector<std::string> argv{TAVIX_CLI_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> argp;
     for (auto& argument : argv) argp.push_back(argument.data());
     argp.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** variable = environ; *variable != nullptr; ++variable) env.emplace_back(*variable);
-    env.insert(env.end(), environment.begin(), environment.end());
-    std::vector<char*> envp;
-    for (auto& variable : env) envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    posix_spawnattr_t attributes;
-    ::posix_spawnattr_init(&attributes);
-    // A session of its own, so the terminal is its controlling one.
-    if (terminal) ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    if (::posix_spawn(&pid_, argv[0].c_str(), &actions, &attributes, argp.data(), envp.data()) != 0) pid_ = -1;
+    if (::posix_spawn(&pid_, argv[0].c_str(), &actions, &attributes, argp.data(), environ) != 0) pid_ = -1;
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(child);
@@ -115,12 +94,11 @@ Program::~Program() {
         ::kill(pid_, SIGKILL);
         wait();
     }
-    if (output_ >= 0) ::close(output_);
-    if (input_ >= 0 && input_ != output_) ::close(input_);
+    if (terminal_ >= 0) ::close(terminal_);
 }
 
 void Program::write(const std::string& text) const {
-    (void)!::write(input_, text.data(), text.size());
+    (void)!::write(terminal_, text.data(), text.size());
 }
 
 bool Program::readUntil(const std::string& text, std::chrono::milliseconds limit, bool toEnd) {
@@ -129,10 +107,10 @@ bool Program::readUntil(const std::string& text, std::chrono::milliseconds limit
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        pollfd fd{output_, POLLIN, 0};
+        pollfd fd{terminal_, POLLIN, 0};
         if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
         char buffer[4096];
-        const ssize_t got = ::read(output_, buffer, sizeof buffer);
+        const ssize_t got = ::read(terminal_, buffer, sizeof buffer);
         if (got <= 0) return out.find(text) != std::string::npos;
         out.append(buffer, static_cast<std::size_t>(got));
     }

@@ -41,17 +41,16 @@ struct CliHarness {
     cli::Settings settings;
 };
 
-// The real `tavix` program as a child, with pipes for its standard streams (or one terminal for all three).
+// The real `tavix` program as a child, on a terminal of its own (whose lines end in "\r\n").
 class Program {
   public:
-    explicit Program(const std::vector<std::string>& arguments, bool terminal = false,
-                     const std::vector<std::string>& environment = {});
+    explicit Program(const std::vector<std::string>& arguments);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     void write(const std::string& text) const;
-    // Reads standard output (and, on a terminal, everything) until it holds `text`; false at the time limit.
+    // Reads what the program writes until it holds `text`; false at the time limit.
     bool readUntil(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(10),
                    bool toEnd = false);
     // Reads until the output ends (the program has ended) or the time limit.
@@ -64,8 +63,7 @@ class Program {
 
   private:
     pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
+    int terminal_ = -1;
 };
 
 // Whether a process of this number is running (a zombie does not count).

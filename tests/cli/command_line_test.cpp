@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <nlohmann/json.hpp>
 
 #include "cli_harness.h"
@@ -43,93 +45,51 @@ TEST(CommandLine, UsageHelpAndVersion) {
 // Every form of status.json the status model knows, as `status --json` tells it.
 TEST(CommandLine, StatusAsJson) {
     using Json = nlohmann::json;
-    const Json none = Json::array();
     struct Case {
-        std::string members;  // beside a fresh "at", unless `age` says otherwise
+        const char* members;  // beside an "at" `age` ms old
         double age;
-        bool paired, paused;
-        Json expected;  // the keys that depend on the status
+        const char* markers;   // token and paused
+        const char* expected;  // the keys that depend on them
     } cases[] = {
-        {"",
-         0,
-         false,
-         false,
-         {{"connection", "Not paired"},
-          {"fresh", true},
-          {"working", false},
-          {"error", nullptr},
-          {"phones", none},
-          {"computer", false}}},
-        {R"("connected":true,"busy":"job")",
-         0,
-         true,
-         true,
-         {{"connection", "Pausing · current task finishing"}, {"working", true}}},
-        {R"("connected":true)", 30'000, true, true, {{"connection", "Paused"}, {"fresh", false}}},
-        {R"("connected":true,"computer":true,"error":"down","devices":[{"model":"M"}])",
-         26'000,
-         true,
-         false,
-         {{"connection", "Bridge not running"},
-          {"fresh", false},
-          {"error", nullptr},
-          {"phones", none},
-          {"computer", false}}},
-        {R"("connected":true,"busy":"job","computer":true)",
-         24'000,
-         true,
-         false,
-         {{"connection", "Task in progress"}, {"working", true}, {"computer", true}}},
-        {R"("connected":true,"busy":true,"computer":"true")",
-         -60'000,
-         true,
-         false,
-         {{"connection", "Connected"}, {"fresh", true}, {"working", false}, {"computer", false}}},
-        {R"("connected":"true","error":"offline")",
-         0,
-         true,
-         false,
-         {{"connection", "Server unreachable"}, {"error", "offline"}}},
-        {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])",
-         0,
-         true,
-         false,
-         {{"error", nullptr},
-          {"phones",
-           {{{"model", "Android"}, {"state", "unknown"}, {"label", "unknown"}},
-            {{"model", "Android"}, {"state", "unknown"}, {"label", "unknown"}}}}}},
-        {R"("devices":[{"model":"Pixel 7","state":"device","screen":"on"},{"model":"A","state":"device"},)"
-         R"({"model":"B","state":"unauthorized"}])",
-         0,
-         true,
-         false,
-         {{"phones",
-           {{{"model", "Pixel 7"}, {"state", "device"}, {"label", "on"}},
-            {{"model", "A"}, {"state", "device"}, {"label", "connected"}},
-            {{"model", "B"}, {"state", "unauthorized"}, {"label", "unauthorized"}}}}}},
-        {R"("devices":[{"model":"M"},3],"error":404)", 0, true, false, {{"phones", none}, {"error", nullptr}}},
+        {"", 0, "", R"({"connection":"Not paired","fresh":true,"working":false,"error":null,"phones":[]})"},
+        {R"("connected":true,"busy":"job")", 0, "tp", R"({"connection":"Pausing · current task finishing"})"},
+        {R"("connected":true)", 30'000, "tp", R"({"connection":"Paused","fresh":false,"paused":true})"},
+        {R"("connected":true,"computer":true,"error":"down","devices":[{"model":"M"}])", 26'000, "t",
+         R"({"connection":"Bridge not running","error":null,"phones":[],"computer":false})"},
+        {R"("connected":true,"busy":"job","computer":true)", 24'000, "t",
+         R"({"connection":"Task in progress","working":true,"computer":true})"},
+        {R"("connected":true,"busy":true,"computer":"true")", -60'000, "t",
+         R"({"connection":"Connected","fresh":true,"working":false,"computer":false})"},
+        {R"("connected":"true","error":"offline")", 0, "t", R"({"connection":"Server unreachable","error":"offline"})"},
+        {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])", 0, "t",
+         R"({"error":null,"phones":[{"model":"Android","state":"unknown","label":"unknown"},)"
+         R"({"model":"Android","state":"unknown","label":"unknown"}]})"},
+        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},{"state":"x"}])", 0,
+         "t",
+         R"({"phones":[{"model":"P","state":"device","label":"on"},{"model":"A","state":"device","label":"connected"},)"
+         R"({"model":"Android","state":"x","label":"x"}]})"},
+        {R"("devices":[{"model":"M"},3],"error":404)", 0, "t", R"({"phones":[],"error":null,"paired":true})"},
     };
     for (const auto& c : cases) {
         CliHarness cli;
         cli.writeStatus(c.members, c.age);
-        if (c.paired) test::writeFile(cli.root() / "token", "t");
-        if (c.paused) test::writeFile(cli.root() / "paused", "");
+        if (std::string(c.markers).find('t') != std::string::npos) test::writeFile(cli.root() / "token", "t");
+        if (std::string(c.markers).find('p') != std::string::npos) test::writeFile(cli.root() / "paused", "");
         const auto result = cli.run({"status", "--json"});
         ASSERT_EQ(result.status, 0) << result.err;
         const Json json = Json::parse(result.out);
-        for (const auto& [key, value] : c.expected.items()) EXPECT_EQ(json[key], value) << key << " of " << c.members;
-        EXPECT_EQ(json["paired"], c.paired);
-        EXPECT_EQ(json["paused"], c.paused);
+        const Json expected = Json::parse(c.expected);
+        for (const auto& [key, value] : expected.items()) {
+            EXPECT_EQ(json[key], value) << key << " of " << c.members;
+        }
     }
-
-    // What is not a status object at all reads as no status, and the rest of the keys come from the other files.
+    // What is not a status object at all reads as no status; the other keys come from the other files.
     for (const std::string text : {"[1,2]", "{\"at\":", "{\"error\":\"\xff\"}", "\xEF\xBB\xBF{\"at\":1}"}) {
         CliHarness cli;
         test::writeFile(cli.root() / "status.json", text);
         test::writeFile(cli.root() / "config", "SERVER=https://example.test:8443\n");
         test::writeFile(cli.root() / "no-login", "");
-        const auto result = cli.run({"status", "--json"});
-        EXPECT_EQ(Json::parse(result.out),
+        EXPECT_EQ(Json::parse(cli.run({"status", "--json"}).out),
                   Json::parse(R"({"connection":"Not paired","server":"https://example.test:8443",)"
                               R"("host":"example.test","paired":false,"paused":false,"startAtLogin":false,)"
                               R"("fresh":false,"working":false,"error":null,"phones":[],"computer":false})"))
@@ -166,101 +126,64 @@ TEST(CommandLine, StatusLinesAreTheMenuInformationRows) {
     }
 }
 
+// Words split at spaces.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) result.push_back(word);
+    return result;
+}
+
 // The bridge's control: the menu's checks and messages, what changes in the state directory, what systemctl runs.
 TEST(CommandLine, BridgeControl) {
-    constexpr const char* kRestart = "--user restart app.tavix.link.service\n";
+    const std::string unit = " app.tavix.link.service\n";
     struct Case {
-        std::vector<std::string> arguments;
-        std::vector<std::string> files;  // in the state directory before
-        std::string status;              // status.json members, when there is one
-        int systemctl;                   // its exit status
+        std::string arguments;
+        std::string before;  // files in the state directory
+        std::string status;  // status.json members, when there is one
+        int systemctl;       // its exit status
         int exit;
-        std::string says;                // on standard output for 0, else on standard error
-        std::vector<std::string> after;  // the files (of token, paused, no-login, status.json) there afterwards
-        std::string calls;
+        std::string says;   // how standard output (for 0) or standard error begins
+        std::string after;  // which of token, paused, no-login and status.json are there afterwards
+        std::string calls;  // of systemctl
     } cases[] = {
-        {{"pause"}, {"token"}, "", 0, 0, "New tasks paused.", {"token", "paused"}, ""},
-        {{"pause"}, {"token", "paused"}, "", 0, 0, "New tasks are already paused.", {"token", "paused"}, ""},
-        {{"resume"}, {"token", "paused"}, "", 0, 0, "New tasks resumed.", {"token"}, ""},
-        {{"resume"}, {"token"}, "", 0, 0, "New tasks are not paused.", {"token"}, ""},
-        {{"pause"}, {}, "", 0, 1, "Not paired\nPair this computer with an account first: tavix pair", {}, ""},
-        {{"restart"}, {"token"}, "", 0, 0, "The local bridge has been restarted.", {"token"}, kRestart},
-        {{"restart"}, {}, "", 0, 1, "Not paired", {}, ""},
-        {{"restart"},
-         {"token"},
-         R"("busy":"job")",
-         0,
-         1,
-         "Task still running\nWait for the current task to finish before restarting.",
-         {"token", "status.json"},
-         ""},
-        {{"restart"},
-         {"token"},
-         "",
-         1,
-         1,
-         "Could not start bridge",
-         {"token"},
-         std::string(kRestart) + "--user daemon-reload\n"},
-        {{"login", "off"},
-         {},
-         "",
-         0,
-         0,
-         "Start at login is now off.",
-         {"no-login"},
-         "--user disable app.tavix.link.service\n"},
-        {{"login", "on"}, {}, "", 0, 0, "Start at login is already on.", {}, ""},
-        {{"login", "on"},
-         {"no-login"},
-         "",
-         1,
-         1,
-         "Could not update login setting",
-         {"no-login"},
-         "--user enable app.tavix.link.service\n"},
-        {{"disconnect"}, {"token"}, "", 0, 1, "Not disconnected\nStandard input is not a terminal", {"token"}, ""},
-        {{"disconnect", "--yes"},
-         {"token"},
-         R"("connected":true)",
-         0,
-         0,
-         "This computer is disconnected",
-         {},
-         "--user stop app.tavix.link.service\n"},
-        {{"disconnect", "-y"},
-         {"token"},
-         R"("busy":"job")",
-         0,
-         1,
-         "Task still running\nWait for the current task to finish before disconnecting.",
-         {"token", "status.json"},
-         ""},
-        {{"disconnect", "--yes"},
-         {"token"},
-         R"("connected":true)",
-         5,
-         1,
-         "Could not stop bridge",
-         {"token", "status.json"},
-         "--user stop app.tavix.link.service\n"},
+        {"pause", "token", "", 0, 0, "New tasks paused.\n", "token paused", ""},
+        {"pause", "token paused", "", 0, 0, "New tasks are already paused.\n", "token paused", ""},
+        {"resume", "token paused", "", 0, 0, "New tasks resumed.\n", "token", ""},
+        {"resume", "token", "", 0, 0, "New tasks are not paused.\n", "token", ""},
+        {"pause", "", "", 0, 1, "Not paired\nPair this computer with an account first: tavix pair\n", "", ""},
+        {"restart", "token", "", 0, 0, "The local bridge has been restarted.\n", "token", "--user restart" + unit},
+        {"restart", "", "", 0, 1, "Not paired\n", "", ""},
+        {"restart", "token", R"("busy":"job")", 0, 1,
+         "Task still running\nWait for the current task to finish before restarting.\n", "token status.json", ""},
+        {"restart", "token", "", 1, 1, "Could not start bridge\n", "token",
+         "--user restart" + unit + "--user daemon-reload\n"},
+        {"login off", "", "", 0, 0, "Start at login is now off.\n", "no-login", "--user disable" + unit},
+        {"login on", "", "", 0, 0, "Start at login is already on.\n", "", ""},
+        {"login on", "no-login", "", 1, 1, "Could not update login setting\n", "no-login", "--user enable" + unit},
+        {"disconnect", "token", "", 0, 1, "Not disconnected\nStandard input is not a terminal", "token", ""},
+        {"disconnect --yes", "token", R"("connected":true)", 0, 0, "This computer is disconnected", "",
+         "--user stop" + unit},
+        {"disconnect -y", "token", R"("busy":"job")", 0, 1,
+         "Task still running\nWait for the current task to finish before disconnecting.\n", "token status.json", ""},
+        {"disconnect --yes", "token", R"("connected":true)", 5, 1, "Could not stop bridge\n", "token status.json",
+         "--user stop" + unit},
     };
     for (const auto& c : cases) {
         CliHarness cli;
-        for (const auto& file : c.files) test::writeFile(cli.root() / file, "");
+        for (const auto& file : words(c.before)) test::writeFile(cli.root() / file, "");
         if (!c.status.empty()) cli.writeStatus(c.status);
         test::writeFile(cli.dir / "systemctl.status", std::to_string(c.systemctl));
-        const auto result = cli.run(c.arguments);
-        const std::string what = c.arguments[0] + " " + (c.arguments.size() > 1 ? c.arguments[1] : "");
-        EXPECT_EQ(result.status, c.exit) << what << result.err;
-        EXPECT_NE((c.exit == 0 ? result.out : result.err).find(c.says), std::string::npos)
-            << what << ": " << result.out << result.err;
-        std::vector<std::string> after;
+        const auto result = cli.run(words(c.arguments));
+        EXPECT_EQ(result.status, c.exit) << c.arguments << result.err;
+        EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u)
+            << c.arguments << ": " << result.out << result.err;
+        std::string after;
         for (const char* file : {"token", "paused", "no-login", "status.json"}) {
-            if (fs::exists(cli.root() / file)) after.emplace_back(file);
+            if (fs::exists(cli.root() / file)) after += (after.empty() ? "" : " ") + std::string(file);
         }
-        EXPECT_EQ(after, c.after) << what;
-        EXPECT_EQ(cli.calls("systemctl"), c.calls) << what;
+        EXPECT_EQ(after, c.after) << c.arguments;
+        EXPECT_EQ(cli.calls("systemctl"), c.calls) << c.arguments;
     }
 }
 

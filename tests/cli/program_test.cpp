@@ -38,6 +38,7 @@ std::string readQrCode(const std::string& printed, const fs::path& picture) {
     std::size_t width = 0;
     std::istringstream lines(printed);
     for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("█", 0) != 0 && line.rfind("▀", 0) != 0) continue;
         std::vector<bool> top, bottom;
         for (std::size_t i = 0; i + 2 < line.size() + 1; i += line[i] == ' ' ? 1 : 3) {
@@ -83,6 +84,7 @@ TEST(CommandLineProgram, PairsAPhoneByQrCode) {
     if (commandOutput("command -v zbarimg").empty()) GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
     CliHarness cli;
     cli.useAdb(kPhonesOnTheNetwork);
+    test::ScopedEnv noColour("NO_COLOR", "1");
     Program tavix({"phone", "pair", "--qr"});
     ASSERT_TRUE(tavix.readUntil("Waiting for the phone")) << tavix.out;
     const std::string code = readQrCode(tavix.out, cli.dir / "code.pbm");
@@ -99,7 +101,7 @@ TEST(CommandLineProgram, PairsAPhoneByQrCode) {
 
     tavix.readToEnd();
     EXPECT_EQ(tavix.wait(), 0);
-    EXPECT_NE(tavix.out.find("Phone connected\nconnected to 10.0.0.9:40000\n"), std::string::npos) << tavix.out;
+    EXPECT_NE(tavix.out.find("Phone connected\r\nconnected to 10.0.0.9:40000\r\n"), std::string::npos) << tavix.out;
     const std::string calls = cli.calls("adb");
     EXPECT_NE(calls.find("mdns services\npair 10.0.0.9:41234\nmdns services\nconnect 10.0.0.9:40000\n"),
               std::string::npos)
@@ -155,15 +157,15 @@ TEST(CommandLineProgram, WatchAndFollowUntilInterrupted) {
     Program watch({"status", "--watch", "--json"});
     Program follow({"logs", "-f"});
     ASSERT_TRUE(watch.readUntil("\"connection\":\"Bridge not running\""));
-    ASSERT_TRUE(follow.readUntil("first\n"));
+    ASSERT_TRUE(follow.readUntil("first\r\n"));
     cli.writeStatus(R"("connected":true)");
     std::ofstream(cli.root() / "log", std::ios::app) << "second\n";
     EXPECT_TRUE(watch.readUntil("\"connection\":\"Connected\"", 4s)) << watch.out;
-    EXPECT_TRUE(follow.readUntil("first\nsecond\n", 2s)) << follow.out;
+    EXPECT_TRUE(follow.readUntil("first\r\nsecond\r\n", 2s)) << follow.out;
     // A rotated log is read anew from its start.
     test::writeFile(cli.root() / "log.new", "third\n");
     fs::rename(cli.root() / "log.new", cli.root() / "log");
-    EXPECT_TRUE(follow.readUntil("second\nthird\n", 2s)) << follow.out;
+    EXPECT_TRUE(follow.readUntil("second\r\nthird\r\n", 2s)) << follow.out;
     watch.signal(SIGINT);
     follow.signal(SIGTERM);
     EXPECT_EQ(watch.wait(), 0);
@@ -175,7 +177,8 @@ TEST(CommandLineProgram, TerminalPromptsAndColour) {
     for (const bool noColour : {false, true}) {
         CliHarness cli;
         cli.useAdb("cat > \"$d/adb.stdin\"; echo 'Successfully paired to 10.0.0.2:37123'");
-        Program tavix({"phone", "pair", "10.0.0.2:37123"}, true, {noColour ? "NO_COLOR=1" : "NO_COLOR="});
+        test::ScopedEnv colour("NO_COLOR", noColour ? "1" : "");
+        Program tavix({"phone", "pair", "10.0.0.2:37123"});
         ASSERT_TRUE(tavix.readUntil("Pairing code: ")) << tavix.out;
         EXPECT_NE(tavix.out.find("Pair Android"), std::string::npos) << tavix.out;
         tavix.write("246810\n");
