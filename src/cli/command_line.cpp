@@ -53,6 +53,9 @@ class Session {
             loop_.cancelTimers();
             stopChildren();
             loop_.finish(idle, EventLoop::Clock::now() + kWindDown);
+            interrupted_ = true;
+            // The shell's prompt comes back on a line of its own, after the "^C" the terminal showed.
+            if (terminal_.inputIsTerminal()) terminal_.err() << '\n' << std::flush;
             return endless_ ? kSuccess : kInterrupted;
         }
         if (dialogs_.failed()) return kFailure;
@@ -62,6 +65,8 @@ class Session {
         }
         return verdict_ ? verdict_() : kSuccess;
     }
+
+    bool interrupted() const { return interrupted_; }
 
   private:
     void begin(const Invocation& invocation) {
@@ -237,6 +242,7 @@ class Session {
     std::function<int()> verdict_;
     // Runs until interrupted: an interrupt is its normal end.
     bool endless_ = false;
+    bool interrupted_ = false;
     bool printed_ = false;
 };
 
@@ -257,8 +263,12 @@ int runCommandLine(const std::vector<std::string>& arguments, Terminal& terminal
         terminal.out() << usage(invocation.verb) << std::flush;
         return kSuccess;
     }
-    Session session(terminal, settings);
-    return session.run(invocation);
+    auto session = std::make_unique<Session>(terminal, settings);
+    const int status = session->run(invocation);
+    // After an interrupt a worker may still report to the session (a request under way): it stays until the
+    // process ends.
+    if (session->interrupted()) (void)session.release();
+    return status;
 }
 
 }  // namespace tavix::cli

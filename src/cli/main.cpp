@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
     ::pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     const int interrupt = ::signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
+    // Without a way to read them they would be lost: let them end the program the usual way.
+    if (interrupt < 0) ::pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
 
     tavix::cli::Settings settings;
     // The usual way to name the authorities to trust, for a server whose certificate the system does not know.

@@ -60,9 +60,10 @@ bool Terminal::interrupted() const {
 
 std::optional<std::string> Terminal::ask(const std::string& prompt, bool secret) {
     if (!kind_.input) return readLine();
+    // Echo goes off before the prompt shows, so not even a quick typist's first keys are echoed.
+    std::optional<EchoOff> quiet;
+    if (secret) quiet.emplace(input_);
     err_ << prompt << std::flush;
-    if (!secret) return readLine();
-    EchoOff quiet(input_);
     return readLine();
 }
 
