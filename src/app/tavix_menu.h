@@ -54,8 +54,11 @@ struct Options {
     double launchTimeout = 30;
     double setupTimeout = 420;
     double adbTimeout = 30;
-    double claimTimeout = 20;
-    double downloadTimeout = 25;
+    // A request ends once nothing has come for its idle limit, and in any case at its ceiling.
+    double claimIdle = 20;
+    double claimCeiling = 120;
+    double downloadIdle = 25;
+    double downloadCeiling = 600;
 };
 
 using Environment = std::map<std::string, std::string>;

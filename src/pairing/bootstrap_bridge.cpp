@@ -56,7 +56,8 @@ void bootstrapBridge(TavixMenu& menu, const std::string& base, const std::string
     menu.operation = true;
     HttpRequest request;
     request.url = base + "/link";
-    request.timeoutSeconds = menu.options().downloadTimeout;
+    request.idleSeconds = menu.options().downloadIdle;
+    request.ceilingSeconds = menu.options().downloadCeiling;
     request.maxBodyBytes = kSetupScriptLimit;
     MainQueue& mainQueue = menu.ports().mainQueue;
     menu.ports().http.send(std::move(request), [&menu, &mainQueue, base, code, appPath](HttpResponse response) {
