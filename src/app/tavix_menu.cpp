@@ -44,6 +44,8 @@ void TavixMenu::applicationDidFinishLaunching() {
         ports_.application.terminate();
         return;
     }
+    // Only one copy runs from here on: a set-up script still in the state directory was left by a crash.
+    removeLeftoverScripts(root());
     ports_.item.create("Tavix Link", *this);
     refresh();
     const auto& args = options_.arguments;

@@ -50,8 +50,9 @@ struct Options {
     std::string shell = "/bin/sh";
     // The service manager that runs the bridge; left open, launchd where /bin/launchctl exists, else systemd.
     std::optional<ServiceManagerKind> serviceManager;
-    // Time limits, in seconds.
+    // Time limits, in seconds. systemctl waits as long as systemd's own job time-outs (90 s by default) and more.
     double launchTimeout = 30;
+    double systemctlTimeout = 120;
     double setupTimeout = 420;
     double adbTimeout = 30;
     // A request ends once nothing has come for its idle limit, and in any case at its ceiling.
@@ -145,6 +146,7 @@ class TavixMenu final : public StatusItemDelegate {
     bool operation = false;       // a long operation of ours is under way
     Status status;                // the last reading of status.json
     bool settingsWindow = false;  // the settings window has been built
+    int loginSwitches = 0;        // start-at-login switches asked for and not yet done
 
   private:
     // refresh() without the menu: status, tooltip and the settings window's live lines.
