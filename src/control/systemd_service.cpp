@@ -25,6 +25,24 @@ std::vector<std::string> SystemdService::stopArguments() const {
     return {"--user", "stop", std::string(kBridgeUnit)};
 }
 
+namespace {
+
+// This application's part of start at login, once the bridge's unit has been switched.
+std::optional<std::string> switchAutostart(const std::filesystem::path& entry, const std::filesystem::path& app,
+                                           bool on) {
+    // Turned on again where the system starts us at login: our own entry, which hid the system's, goes.
+    if (on && systemAutostartEntryExists()) {
+        if (!entryExists(entry)) return std::nullopt;
+        if (auto error = removeEntry(entry)) return error->description;
+        return std::nullopt;
+    }
+    if (auto error = makePrivateDirectories(entry.parent_path())) return error->description;
+    if (auto error = replaceWholeFile(entry, autostartEntry(app, on))) return error->description;
+    return std::nullopt;
+}
+
+}  // namespace
+
 void SystemdService::switchStartAtLogin(TavixMenu& menu, bool on,
                                         std::function<void(std::optional<std::string>)> done) const {
     const std::vector<std::string> arguments{"--user", on ? "enable" : "disable", std::string(kBridgeUnit)};
@@ -38,9 +56,7 @@ void SystemdService::switchStartAtLogin(TavixMenu& menu, bool on,
                         return done("“" + std::string(kBridgeUnit) +
                                     "” has no [Install] section, so systemd cannot start the bridge at login.");
                     }
-                    if (auto error = makePrivateDirectories(entry.parent_path())) return done(error->description);
-                    if (auto error = replaceWholeFile(entry, autostartEntry(app, on))) return done(error->description);
-                    done(std::nullopt);
+                    done(switchAutostart(entry, app, on));
                 });
 }
 

@@ -75,6 +75,8 @@ exit "${s:-0}")");
 
     test::TempDir bin;
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", std::nullopt};  // the autostart entry goes under the test's home
+    // Where a test puts the system-wide autostart entry.
+    test::ScopedEnv configDirs{"XDG_CONFIG_DIRS", "relative:" + (bin / "none").string() + ":" + (bin / "xdg").string()};
     fs::path program;
     test::TestApp app;
 };
@@ -290,6 +292,29 @@ TEST(Systemd, WaitsAsLongAsSystemdAndEveryAlertSaysWhatHappened) {
         if (c.command == Command::toggleLogin) {
             EXPECT_EQ(fs::exists(app.root() / "no-login"), enabling);
         }
+    }
+}
+
+TEST(StartAtLogin, TheSystemEntryStartsUsUntilOurOwnHidesItAndAgainOnceThatIsGone) {
+    const std::string entry = "home/.config/autostart/app.tavix.menu.desktop";
+    const Files hidden = {{entry, autostartEntry("/usr/bin/tavix-menu", false)}, {"state/no-login", ""}};
+    struct Case {
+        Files existing;
+        Files changed;
+    } cases[] = {
+        {{}, {{entry, "644 " + hidden.at(entry)}, {"state/no-login", "600 "}}},
+        {hidden, {{entry, "gone"}, {"state/no-login", "gone"}}},
+        {{{"state/no-login", ""}}, {{"state/no-login", "gone"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.existing.size());
+        Service service(Kind::systemd, "", c.existing);
+        test::writeFile(service.bin / "xdg/autostart/app.tavix.menu.desktop", "[Desktop Entry]\n");
+        const Files before = service.files();
+        service.app.menu->perform(Command::toggleLogin);
+        ASSERT_TRUE(service.settle());
+        EXPECT_EQ(service.alerts(), std::vector<Message>{});
+        EXPECT_EQ(changes(before, service.files()), c.changed);
     }
 }
 
