@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +24,7 @@
 #include "platform/status_item.h"
 #include "state/config.h"
 #include "state/state_directory.h"
+#include "state/state_watcher.h"
 #include "state/status.h"
 #include "ui/menu_row.h"
 
@@ -151,12 +154,17 @@ class TavixMenu final : public StatusItemDelegate {
   private:
     // refresh() without the menu: status, tooltip and the settings window's live lines.
     void refreshStatusAndLabels();
+    // Refreshes as soon as a state file changes; the timer stays, for a status ages without any change.
+    void watchState();
 
     Ports ports_;
     Options options_;
     StateDirectory state_;
     std::unique_ptr<ServiceManager> service_;
     int instanceLock_ = -1;
+    // Set while a refresh for a change is queued: a burst of changes queues one.
+    std::shared_ptr<std::atomic<bool>> refreshQueued_ = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<StateWatcher> watcher_;
 };
 
 }  // namespace tavix
