@@ -4,6 +4,7 @@
 
 #include "android/adb_address.h"
 #include "app/tavix_menu.h"
+#include "control/process_text.h"
 
 namespace tavix {
 namespace {
@@ -57,19 +58,21 @@ void runWireless(TavixMenu& menu, bool pair) {
 
     // The code goes to adb on standard input only, never among its arguments.
     const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
-    menu.process(adb->second, {pair ? "pair" : "connect", address}, input, {}, menu.options().adbTimeout,
-                 [&menu, pair](std::int32_t status, const std::string& output) {
-                     if (!adbSucceeded(status, output)) {
-                         menu.alert("Connection failed", output);
-                     } else if (pair) {
-                         menu.alert("Phone paired",
-                                    output +
-                                        "\nIf the phone does not appear, choose Connect Android and use the main "
-                                        "Wireless debugging port.");
-                     } else {
-                         menu.alert("Phone connected", output);
-                     }
-                 });
+    const std::vector<std::string> arguments{pair ? "pair" : "connect", address};
+    menu.process(
+        adb->second, arguments, input, {}, menu.options().adbTimeout,
+        [&menu, pair, command = quotedCommand(adb->second, arguments)](std::int32_t status, const std::string& output) {
+            if (!adbSucceeded(status, output)) {
+                menu.alert("Connection failed", outputOrStatus(output, command, status));
+            } else if (pair) {
+                menu.alert("Phone paired",
+                           output +
+                               "\nIf the phone does not appear, choose Connect Android and use the main "
+                               "Wireless debugging port.");
+            } else {
+                menu.alert("Phone connected", output);
+            }
+        });
 }
 
 }  // namespace tavix
