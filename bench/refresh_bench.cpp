@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -74,6 +77,68 @@ void BM_RefreshFloor(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RefreshFloor);
+
+// status.json at the size limit: the plain shape beside the shapes that cost a reader most. Each reports its time
+// as a multiple of the plain file's ("vs_plain"); the goal is at most 10.
+struct LargeStatus {
+    std::string name;
+    std::string text;
+};
+
+std::string filled(const std::string& head, const std::string& unit, const std::string& tail) {
+    std::string text = head;
+    const std::size_t size = tavix::kMaxStateFileBytes - 64;
+    while (text.size() + unit.size() + tail.size() < size) text += unit;
+    return text + tail;
+}
+
+const std::vector<LargeStatus>& largeStatuses() {
+    static const std::vector<LargeStatus> all = [] {
+        const std::string head = R"({"at":1750000000000,"connected":true,"devices":[)";
+        const std::string device = R"({"model":"Pixel 8","state":"device","screen":"awake"},)";
+        const std::string last = R"({"model":"Pixel 8","state":"device"}]})";
+        std::string deep = R"("x":)" + std::string(1000, '[') + std::string(1000, ']') + ",";
+        return std::vector<LargeStatus>{
+            {"plain", filled(head, device, last)},
+            {"wide_numbers", filled(head, R"({"model":"P","bytes":20000000000000000000},)", last)},
+            {"dense_numbers", filled(R"({"at":1750000000000,"n":[)", "0,", "0]}")},
+            {"small_objects", filled(R"({"at":1750000000000,"n":[)", "{},", "{}],\"n\":2e19}")},
+            {"escapes", filled(R"({"error":")", R"(\u0301)", "\"}")},
+            {"deep", filled("{", deep, R"("at":1})")},
+            {"repeated_keys", filled("{", R"("at":1,)", R"("at":2})")},
+        };
+    }();
+    return all;
+}
+
+std::filesystem::path largeStatusFile(const LargeStatus& one) {
+    const std::filesystem::path path = fixture().root / ("large-" + one.name + ".json");
+    if (!std::filesystem::exists(path)) std::ofstream(path) << one.text;
+    return path;
+}
+
+double secondsToRead(const std::filesystem::path& path) {
+    const auto start = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(tavix::readStatusFile(path.c_str()));
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_LargeStatus(benchmark::State& state) {
+    const auto& all = largeStatuses();
+    const LargeStatus& one = all[static_cast<std::size_t>(state.range(0))];
+    static const double plain = [&] {
+        std::vector<double> times;
+        for (int i = 0; i < 5; ++i) times.push_back(secondsToRead(largeStatusFile(all[0])));
+        std::sort(times.begin(), times.end());
+        return times[2];
+    }();
+    const std::filesystem::path path = largeStatusFile(one);
+    double total = 0;
+    for (auto _ : state) total += secondsToRead(path);
+    state.SetLabel(one.name);
+    state.counters["vs_plain"] = total / static_cast<double>(state.iterations()) / plain;
+}
+BENCHMARK(BM_LargeStatus)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -53,11 +53,17 @@ std::optional<Status> modelStatus(std::string_view text) {
         if (key == "error") status.error = text_of(value);
         if (key == "devices") {
             status.devices.clear();
+            status.moreDevices = 0;
             if (!value.is_array()) continue;
             for (const auto& item : value) {
                 if (!item.is_object()) {
                     status.devices.clear();
+                    status.moreDevices = 0;
                     break;
+                }
+                if (status.devices.size() == kMaxPhoneRows) {
+                    ++status.moreDevices;
+                    continue;
                 }
                 Device device;
                 if (auto it = item.find("model"); it != item.end() && it->is_string()) device.model = *it;
@@ -106,7 +112,7 @@ std::vector<Expected> modelMenu(const MenuInputs& in, const Status& status) {
     info(url && url->host ? *url->host : in.server);
     if (in.operation) info("Working…");
     if (in.fresh && status.error && !status.error->empty()) {
-        info(std::string(graphemePrefix(*status.error, kErrorRowCharacters)));
+        info(std::string(displayPrefix(*status.error, kErrorRowCharacters)));
     }
     line();
     if (!in.fresh) {
@@ -116,6 +122,8 @@ std::vector<Expected> modelMenu(const MenuInputs& in, const Status& status) {
         for (const auto& device : status.devices) {
             info("Phone: " + device.model + " · " + (device.state == "device" ? device.screen : device.state));
         }
+        if (status.moreDevices == 1) info("…and 1 more phone");
+        if (status.moreDevices > 1) info("…and " + std::to_string(status.moreDevices) + " more phones");
         info(status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI");
     }
     line();
@@ -208,7 +216,10 @@ void checkMenu(const MenuInputs& in, const Status& status) {
         FUZZ_CHECK(status.error->rfind(title, 0) == 0);
         FUZZ_CHECK(characters(title) <= kErrorRowCharacters);
         FUZZ_CHECK(!title.empty());
-        if (characters(*status.error) <= kErrorRowCharacters) FUZZ_CHECK(title == *status.error);
+        FUZZ_CHECK(title.size() <= kErrorRowCharacters * kMaxCharacterCodePoints * 4);
+        if (characters(*status.error) <= kErrorRowCharacters && status.error->size() <= 31) {
+            FUZZ_CHECK(title == *status.error);
+        }
     }
     for (const auto& row : menu) FUZZ_CHECK(isValidUtf8(row.title) || row.title == in.server);
 }
@@ -240,6 +251,9 @@ void checkLabels(bool paired, bool paused, const Status& status, double now) {
         if (!lines.empty()) lines += "\n";
         lines += device.model + " · " + device.state;
     }
+    FUZZ_CHECK(status.devices.size() <= kMaxPhoneRows && (status.moreDevices == 0 || status.devices.size() == 20));
+    if (status.moreDevices > 0) lines += "\n…and " + std::to_string(status.moreDevices) + " more phone";
+    if (status.moreDevices > 1) lines += "s";
     FUZZ_CHECK(phoneLines(status) == lines);
 
     const SettingsLabels live = liveLabels(paired, paused, status, now);

@@ -44,5 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(graphemePrefix(text, count + 1).size() > cut.size());
         FUZZ_CHECK(graphemeCount(text.substr(cut.size())) == all - count);
     }
+    // The cut for display: the same, but short of any character past 31 code points.
+    const std::string_view shown = displayPrefix(text, count);
+    const auto codePoints = [](std::string_view t) {
+        return std::count_if(t.begin(), t.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    };
+    FUZZ_CHECK(cut.substr(0, shown.size()) == shown && isValidUtf8(shown));
+    FUZZ_CHECK(static_cast<std::size_t>(codePoints(shown)) <= count * kMaxCharacterCodePoints);
+    if (static_cast<std::size_t>(codePoints(cut)) <= kMaxCharacterCodePoints) FUZZ_CHECK(shown == cut);
     return 0;
 }

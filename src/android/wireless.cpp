@@ -4,6 +4,7 @@
 
 #include "android/adb_address.h"
 #include "app/tavix_menu.h"
+#include "control/process_text.h"
 
 namespace tavix {
 namespace {
@@ -62,16 +63,18 @@ void runWireless(TavixMenu& menu, bool pair) {
 
     // The code goes to adb on standard input only, never among its arguments.
     const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
-    menu.process(*adb, {pair ? "pair" : "connect", address}, input, {}, menu.options().adbTimeout,
-                 [&menu, pair](std::int32_t status, const std::string& output) {
-                     if (!adbSucceeded(status, output)) {
-                         menu.alert(std::string(kConnectionFailed), output);
-                     } else if (pair) {
-                         menu.alert(std::string(kPhonePaired), output + std::string(kPairedHint));
-                     } else {
-                         menu.alert(std::string(kPhoneConnected), output);
-                     }
-                 });
+    const std::vector<std::string> arguments{pair ? "pair" : "connect", address};
+    menu.process(
+        *adb, arguments, input, {}, menu.options().adbTimeout,
+        [&menu, pair, command = quotedCommand(*adb, arguments)](std::int32_t status, const std::string& output) {
+            if (!adbSucceeded(status, output)) {
+                menu.alert(std::string(kConnectionFailed), outputOrStatus(output, command, status));
+            } else if (pair) {
+                menu.alert(std::string(kPhonePaired), output + std::string(kPairedHint));
+            } else {
+                menu.alert(std::string(kPhoneConnected), output);
+            }
+        });
 }
 
 }  // namespace tavix

@@ -19,6 +19,7 @@ TavixMenu::TavixMenu(Ports ports, Options options)
     : ports_(ports), options_(std::move(options)), state_(options_.home), service_(makeServiceManager(options_)) {}
 
 TavixMenu::~TavixMenu() {
+    watcher_.reset();
     if (instanceLock_ >= 0) ::close(instanceLock_);
 }
 
@@ -43,11 +44,31 @@ void TavixMenu::applicationDidFinishLaunching() {
         ports_.application.terminate();
         return;
     }
+    // Only one copy runs from here on: a set-up script still in the state directory was left by a crash.
+    removeLeftoverScripts(root());
     ports_.item.create("Tavix Link", *this);
     refresh();
     const auto& args = options_.arguments;
     if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) perform(Command::showSettings);
     ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
+    watchState();
+}
+
+void TavixMenu::watchState() {
+    std::weak_ptr<std::atomic<bool>> queued = refreshQueued_;
+    MainQueue& mainQueue = ports_.mainQueue;
+    auto changed = [this, queued, &mainQueue] {
+        auto flag = queued.lock();
+        if (!flag || flag->exchange(true)) return;
+        // Whatever changes from here on is read by this refresh or queues the next one.
+        mainQueue.post([this, queued] {
+            if (auto still = queued.lock()) {
+                still->store(false);
+                refresh();
+            }
+        });
+    };
+    watcher_ = std::make_unique<StateWatcher>(root(), shownEntries(), std::move(changed));
 }
 
 bool TavixMenu::claimInstance() {

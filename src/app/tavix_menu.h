@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +24,7 @@
 #include "platform/status_item.h"
 #include "state/config.h"
 #include "state/state_directory.h"
+#include "state/state_watcher.h"
 #include "state/status.h"
 #include "ui/menu_row.h"
 
@@ -51,12 +54,16 @@ struct Options {
     std::string shell = "/bin/sh";
     // The service manager that runs the bridge; left open, launchd where /bin/launchctl exists, else systemd.
     std::optional<ServiceManagerKind> serviceManager;
-    // Time limits, in seconds.
+    // Time limits, in seconds. systemctl waits as long as systemd's own job time-outs (90 s by default) and more.
     double launchTimeout = 30;
+    double systemctlTimeout = 120;
     double setupTimeout = 420;
     double adbTimeout = 30;
-    double claimTimeout = 20;
-    double downloadTimeout = 25;
+    // A request ends once nothing has come for its idle limit, and in any case at its ceiling.
+    double claimIdle = 20;
+    double claimCeiling = 120;
+    double downloadIdle = 25;
+    double downloadCeiling = 600;
 };
 
 using Environment = std::map<std::string, std::string>;
@@ -146,18 +153,24 @@ class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {
     bool operation = false;       // a long operation of ours is under way
     Status status;                // the last reading of status.json
     bool settingsWindow = false;  // the settings window has been built
+    int loginSwitches = 0;        // start-at-login switches asked for and not yet done
 
   private:
     // refresh() without the menu: status, tooltip and the settings window's live lines.
     void refreshStatusAndLabels();
     // True when this process is the session's one running copy.
     bool claimInstance();
+    // Refreshes as soon as a state file changes; the timer stays, for a status ages without any change.
+    void watchState();
 
     Ports ports_;
     Options options_;
     StateDirectory state_;
     std::unique_ptr<ServiceManager> service_;
     int instanceLock_ = -1;
+    // Set while a refresh for a change is queued: a burst of changes queues one.
+    std::shared_ptr<std::atomic<bool>> refreshQueued_ = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<StateWatcher> watcher_;
 };
 
 }  // namespace tavix

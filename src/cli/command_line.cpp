@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -13,6 +14,7 @@
 #include "control/running_children.h"
 #include "platform/curl_http.h"
 #include "platform/executable.h"
+#include "state/state_watcher.h"
 #include "ui/help_actions.h"
 
 namespace tavix::cli {
@@ -105,7 +107,16 @@ class Session {
         printStatus(json, watch);
         if (!watch) return;
         endless_ = true;
+        // At every change, and on the timer as well: a status turns stale without any change.
         every(settings_.watchInterval, [this, json] { printStatus(json, true); });
+        watcher_ = std::make_unique<StateWatcher>(menu_.root(), shownEntries(), [this, json] {
+            // A burst of changes queues one printing.
+            if (changeQueued_.exchange(true)) return;
+            loop_.post([this, json] {
+                changeQueued_ = false;
+                printStatus(json, true);
+            });
+        });
     }
 
     void printStatus(bool json, bool watch) {
@@ -238,6 +249,9 @@ class Session {
     TavixMenu menu_;
     std::unique_ptr<PhoneQr> qr_;
     std::unique_ptr<LogFile> log_;
+    std::atomic<bool> changeQueued_{false};
+    // Last, so that it stops before anything it posts to goes.
+    std::unique_ptr<StateWatcher> watcher_;
     // Says how a command that reports no alert of its own went.
     std::function<int()> verdict_;
     // Runs until interrupted: an interrupt is its normal end.

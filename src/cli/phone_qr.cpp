@@ -4,6 +4,7 @@
 #include "android/wireless.h"
 #include "app/tavix_menu.h"
 #include "cli/qr_code.h"
+#include "control/process_text.h"
 
 namespace tavix::cli {
 namespace {
@@ -48,7 +49,11 @@ void PhoneQr::listed(std::int32_t status, const std::string& output) {
                               "platform tools 30 and later have it).\n" +
                                   std::string(kUseCode));
             }
-            if (status != 0) return finish(std::string(kUnavailable), output + "\n" + std::string(kUseCode));
+            if (status != 0) {
+                return finish(std::string(kUnavailable),
+                              outputOrStatus(output, quotedCommand(adb_, {"mdns", "services"}), status) + "\n" +
+                                  std::string(kUseCode));
+            }
             if (!drawCode()) return;
             stage_ = Stage::awaitingPairing;
             deadline_ = EventLoop::Clock::now() + limits_.total;
@@ -84,10 +89,13 @@ bool PhoneQr::drawCode() {
 void PhoneQr::pair(const std::string& address) {
     stage_ = Stage::pairing;
     // The password goes to adb on standard input only, never among its arguments.
-    menu_.process(adb_, {"pair", address}, password_, {}, menu_.options().adbTimeout,
-                  [this](std::int32_t status, const std::string& output) {
+    const std::vector<std::string> arguments{"pair", address};
+    menu_.process(adb_, arguments, password_, {}, menu_.options().adbTimeout,
+                  [this, command = quotedCommand(adb_, arguments)](std::int32_t status, const std::string& output) {
                       if (stage_ != Stage::pairing) return;
-                      if (!adbSucceeded(status, output)) return finish(std::string(kConnectionFailed), output);
+                      if (!adbSucceeded(status, output)) {
+                          return finish(std::string(kConnectionFailed), outputOrStatus(output, command, status));
+                      }
                       pairOutput_ = output;
                       auto guid = pairedGuid(output);
                       if (!guid) return finish(std::string(kPhonePaired), output + std::string(kPairedHint));
@@ -100,10 +108,12 @@ void PhoneQr::pair(const std::string& address) {
 
 void PhoneQr::connect(const std::string& address) {
     stage_ = Stage::connecting;
-    menu_.process(adb_, {"connect", address}, std::nullopt, {}, menu_.options().adbTimeout,
-                  [this](std::int32_t status, const std::string& output) {
+    const std::vector<std::string> arguments{"connect", address};
+    menu_.process(adb_, arguments, std::nullopt, {}, menu_.options().adbTimeout,
+                  [this, command = quotedCommand(adb_, arguments)](std::int32_t status, const std::string& output) {
                       if (stage_ != Stage::connecting) return;
-                      finish(std::string(adbSucceeded(status, output) ? kPhoneConnected : kConnectionFailed), output);
+                      if (adbSucceeded(status, output)) return finish(std::string(kPhoneConnected), output);
+                      finish(std::string(kConnectionFailed), outputOrStatus(output, command, status));
                   });
 }
 

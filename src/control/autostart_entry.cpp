@@ -1,6 +1,9 @@
 #include "control/autostart_entry.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "platform/files.h"
 
 namespace tavix {
 
@@ -10,6 +13,22 @@ std::filesystem::path autostartEntryPath(const std::filesystem::path& home) {
     const std::filesystem::path base =
         config != nullptr && config[0] == '/' ? std::filesystem::path(config) : home / ".config";
     return base / "autostart" / "app.tavix.menu.desktop";
+}
+
+bool systemAutostartEntryExists() {
+    const char* value = std::getenv("XDG_CONFIG_DIRS");
+    const std::string dirs = value != nullptr && *value != '\0' ? value : "/etc/xdg";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string dir = dirs.substr(start, end - start);
+        // Only absolute entries count; relative ones are invalid and ignored.
+        if (dir.starts_with('/') && entryExists(std::filesystem::path(dir) / "autostart" / "app.tavix.menu.desktop")) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 std::string desktopExec(const std::string& program) {

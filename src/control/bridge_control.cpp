@@ -2,6 +2,7 @@
 
 #include "app/tavix_menu.h"
 #include "control/login_setting.h"
+#include "control/process_text.h"
 #include "platform/files.h"
 
 namespace tavix {
@@ -23,7 +24,10 @@ void loadBridge(TavixMenu& menu, std::vector<std::vector<std::string>> steps, st
     if (next >= steps.size()) return;
     auto arguments = steps[next];
     menu.launch(arguments, [&menu, steps = std::move(steps), next](std::int32_t status, const std::string& output) {
-        if (status != 0) return menu.alert("Could not start bridge", output);
+        if (status != 0) {
+            const auto command = quotedCommand(menu.service().program(), steps[next]);
+            return menu.alert("Could not start bridge", outputOrStatus(output, command, status));
+        }
         loadBridge(menu, steps, next + 1);
     });
 }
@@ -50,7 +54,8 @@ void disconnectMac(TavixMenu& menu) {
             // A failed bootout only matters while the bridge still runs; one that is not loaded fails too.
             menu.readStatus();
             if (menu.fresh()) {
-                menu.alert("Could not stop bridge", output);
+                const auto command = quotedCommand(menu.service().program(), menu.service().stopArguments());
+                menu.alert("Could not stop bridge", outputOrStatus(output, command, status));
                 return;
             }
         }
@@ -64,7 +69,9 @@ void disconnectMac(TavixMenu& menu) {
 }
 
 void TavixMenu::launch(const std::vector<std::string>& arguments, ProcessCompletion completion) {
-    process(service_->program(), arguments, std::nullopt, Environment{}, options_.launchTimeout, std::move(completion));
+    const double timeout =
+        service_->kind() == ServiceManagerKind::systemd ? options_.systemctlTimeout : options_.launchTimeout;
+    process(service_->program(), arguments, std::nullopt, Environment{}, timeout, std::move(completion));
 }
 
 void TavixMenu::restart() {

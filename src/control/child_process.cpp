@@ -101,7 +101,10 @@ class SpawnSetup {
         sigset_t all;
         sigfillset(&all);
         ::posix_spawnattr_setsigdefault(&attributes_, &all);
-        ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        // A group of its own, so the time limit reaches everything the child starts.
+        ::posix_spawnattr_setpgroup(&attributes_, 0);
+        ::posix_spawnattr_setflags(&attributes_,
+                                   POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
     }
     ~SpawnSetup() {
         ::posix_spawn_file_actions_destroy(&actions_);
@@ -138,18 +141,9 @@ Clock::time_point deadlineAfter(double seconds) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bounded));
 }
 
-bool exitedAlready(int pidfd) {
-    pollfd probe{pidfd, POLLIN, 0};
-    return ::poll(&probe, 1, 0) > 0;
-}
-
-// Straight system calls: the C library's own wrappers are not declared for C++ everywhere we build.
+// A straight system call: the C library's own wrapper is not declared for C++ everywhere we build.
 int openPidfd(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-
-int signalPidfd(int pidfd, int signal) {
-    return static_cast<int>(::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0));
 }
 
 int statusOf(int waitStatus) {
@@ -158,18 +152,19 @@ int statusOf(int waitStatus) {
     return -1;
 }
 
-// One child from spawn to reaping. The same thread polls, signals and reaps, and the pidfd pins the process
-// until waitpid(): the termination request can only reach our own child, never a reused process number.
+// One child from spawn to reaping. The same thread polls, signals and reaps, and the child is reaped last: until
+// then its number, which is also its group's, cannot be reused, so no signal reaches another process.
 class ChildRun {
   public:
     ChildRun(pid_t pid, UniqueFd pidfd, UniqueFd input, UniqueFd output, std::string pendingInput,
-             Clock::time_point deadline, SigpipeGuard& sigpipe)
+             Clock::time_point deadline, Clock::duration grace, SigpipeGuard& sigpipe)
         : pid_(pid),
           pidfd_(std::move(pidfd)),
           input_(std::move(input)),
           output_(std::move(output)),
           pendingInput_(std::move(pendingInput)),
           deadline_(deadline),
+          grace_(grace),
           sigpipe_(sigpipe) {}
 
     ChildResult finish() {
@@ -182,7 +177,7 @@ class ChildRun {
         int waitStatus = 0;
         while (::waitpid(pid_, &waitStatus, 0) < 0 && errno == EINTR) {
         }
-        return ChildResult{true, statusOf(waitStatus), collector_.text()};
+        return ChildResult{true, statusOf(waitStatus), collector_.text(), limitReached_};
     }
 
   private:
@@ -213,18 +208,31 @@ class ChildRun {
         pollfd fds[3] = {{output_.get(), POLLIN, 0},
                          {exited_ ? -1 : pidfd_.get(), POLLIN, 0},
                          {input_.get(), POLLOUT, 0}};  // negative descriptors are skipped
-        if (::poll(fds, 3, limitReached_ ? -1 : millisecondsUntil(deadline_)) < 0) return errno == EINTR;
-        if (!limitReached_ && Clock::now() >= deadline_) enforceLimit();
+        if (::poll(fds, 3, millisecondsUntil(limitReached_ ? graceEnd_ : deadline_)) < 0) return errno == EINTR;
         if (fds[kOutput].revents != 0) readOutput();
         if (fds[kExit].revents != 0) exited_ = true;
         if (fds[kInput].revents != 0) writeInput();
+        const auto now = Clock::now();
+        if (!limitReached_ && now >= deadline_) enforceLimit();
+        if (limitReached_ && now >= graceEnd_ && (output_.valid() || !exited_)) endGroup();
         return true;
     }
 
-    // Exactly one termination request, and only to a child that still runs; nothing harder follows.
+    // One termination request to the child and everything in its group (what it waits on, what it left running
+    // and holding the output open), whether or not the child itself still runs.
     void enforceLimit() {
         limitReached_ = true;
-        if (!exited_ && !exitedAlready(pidfd_.get())) signalPidfd(pidfd_.get(), SIGTERM);
+        graceEnd_ = Clock::now() + grace_;
+        ::kill(-pid_, SIGTERM);
+    }
+
+    // The grace period is over: what is left of the group is killed, and output that a descendant outside the group
+    // may still hold open is no longer waited for.
+    void endGroup() {
+        ::kill(-pid_, SIGKILL);
+        output_.reset();
+        input_.reset();
+        exited_ = true;
     }
 
     void readOutput() {
@@ -248,6 +256,8 @@ class ChildRun {
     UniqueFd output_;
     std::string pendingInput_;
     Clock::time_point deadline_;
+    Clock::duration grace_;
+    Clock::time_point graceEnd_{};
     SigpipeGuard& sigpipe_;
     bool exited_ = false;
     bool limitReached_ = false;
@@ -287,14 +297,16 @@ ChildResult runChild(const ChildRequest& request) {
         // Only when out of descriptors or memory. Without the handle the time limit cannot be kept, so the child
         // is stopped at once (it is not reaped yet, so its number is still its own) and reported as not started.
         const int err = errno;
-        ::kill(pid, SIGKILL);
+        ::kill(-pid, SIGKILL);
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
         return startFailure(request.executable, err);
     }
     // The program is ending: this child must not outlive it.
-    if (!enterChild(pid)) ::kill(pid, SIGTERM);
-    ChildRun run(pid, std::move(pidfd), std::move(input.write), std::move(output.read), request.input, deadline,
+    if (!enterChild(pid)) ::kill(-pid, SIGTERM);
+    // Five seconds for the group to end at the limit, or the limit itself when it is shorter.
+    const Clock::duration grace = std::clamp<Clock::duration>(deadline - Clock::now(), {}, std::chrono::seconds(5));
+    ChildRun run(pid, std::move(pidfd), std::move(input.write), std::move(output.read), request.input, deadline, grace,
                  sigpipe);
     return run.finish();
 }

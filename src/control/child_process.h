@@ -11,7 +11,7 @@ struct ChildRequest {
     std::vector<std::string> arguments;    // after the program itself
     std::vector<std::string> environment;  // the whole environment, "NAME=value"
     std::string input;                     // bytes for standard input; empty sends nothing
-    double timeout = 30;                   // seconds until the one termination request
+    double timeout = 30;                   // seconds until the child's process group is asked to end
 };
 
 struct ChildResult {
@@ -20,11 +20,16 @@ struct ChildResult {
     std::int32_t status = -1;
     // The shaped output, or why the child could not be started.
     std::string output;
+    // The run reached its time limit.
+    bool timedOut = false;
 };
 
 // Starts the child and blocks until it has exited and its output has reached end of file. The child gets only
-// descriptors 0 (a pipe fed with `input`, then closed), 1 and 2 (one pipe for both), default signal handling
-// and an empty signal mask. Blocks the calling thread, so call it on a worker.
+// descriptors 0 (a pipe fed with `input`, then closed), 1 and 2 (one pipe for both), default signal handling,
+// an empty signal mask and a process group of its own. At the time limit the whole group is sent SIGTERM, so
+// what the child waits on or left running ends too; a grace period later (at most 5 seconds) whatever is left of
+// the group is killed and the output no longer waited for, since a descendant that left the group may hold it
+// open. Blocks the calling thread, so call it on a worker.
 ChildResult runChild(const ChildRequest& request);
 
 // The result of a child that could not be started: -1 and the system's reason (an errno value), readable.

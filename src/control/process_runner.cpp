@@ -16,6 +16,11 @@ void report(TavixMenu& menu, ChildResult result, ProcessCompletion completion) {
     if (result.started) menu.refresh();
 }
 
+// Ended at its limit without a word: the text says so, for an alert must never be empty.
+void noteUnfinished(ChildResult& result, const std::string& command, double timeout) {
+    if (result.timedOut && result.output.empty()) result.output = unfinishedText(command, timeout);
+}
+
 }  // namespace
 
 void runProcess(TavixMenu& menu, const std::string& executable, const std::vector<std::string>& arguments,
@@ -26,8 +31,10 @@ void runProcess(TavixMenu& menu, const std::string& executable, const std::vecto
     ChildRequest request{executable, arguments, composeEnvironment(currentEnvironment(), environment),
                          inputBytes(input), timeout};
     MainQueue& mainQueue = menu.ports().mainQueue;
-    auto work = [&menu, &mainQueue, request = std::move(request), completion]() mutable {
+    auto work = [&menu, &mainQueue, request = std::move(request), completion,
+                 command = quotedCommand(executable, arguments)]() mutable {
         auto result = runChild(request);
+        noteUnfinished(result, command, request.timeout);
         mainQueue.post([&menu, result = std::move(result), completion = std::move(completion)]() mutable {
             report(menu, std::move(result), std::move(completion));
         });

@@ -3,6 +3,8 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <sstream>
 
 namespace tavix {
 namespace {
@@ -25,6 +27,25 @@ std::size_t wholeCodePoints(std::string_view text) {
 
 std::string inputBytes(const std::optional<std::string>& input) {
     return input ? *input + "\n" : std::string();
+}
+
+std::string quotedCommand(const std::string& executable, const std::vector<std::string>& arguments) {
+    std::string command = std::filesystem::path(executable).filename().string();
+    for (const auto& argument : arguments) command += " " + argument;
+    return "“" + command + "”";
+}
+
+std::string unfinishedText(const std::string& command, double seconds) {
+    std::ostringstream text;
+    text << command << " did not finish within " << seconds << (seconds == 1 ? " second" : " seconds")
+         << " and was stopped.";
+    return text.str();
+}
+
+std::string outputOrStatus(const std::string& output, const std::string& command, std::int32_t status) {
+    if (!output.empty()) return output;
+    if (status == 0) return command + " printed nothing.";
+    return command + " failed with status " + std::to_string(status) + " and printed nothing.";
 }
 
 std::string shapeOutput(std::string_view bytes) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/utf8.h"
 
@@ -14,6 +16,15 @@ inline constexpr std::size_t kOutputCharacters = 1800;
 
 // What goes to a child's standard input: nothing without `input`, else the line and a line feed.
 std::string inputBytes(const std::optional<std::string>& input);
+
+// A command as a message names it: the program's file name and its arguments, in quotes.
+std::string quotedCommand(const std::string& executable, const std::vector<std::string>& arguments);
+
+// The output of a run ended at its time limit that printed nothing: which command did not finish in how long.
+std::string unfinishedText(const std::string& command, double seconds);
+
+// A run's output for a message, never empty: the output, or, when it printed nothing, how the command ended.
+std::string outputOrStatus(const std::string& output, const std::string& command, std::int32_t status);
 
 // A child's whole output as reported: empty unless it is valid UTF-8, else its first kOutputCharacters
 // user-perceived characters, untrimmed.

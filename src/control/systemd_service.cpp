@@ -2,6 +2,7 @@
 
 #include "app/tavix_menu.h"
 #include "control/autostart_entry.h"
+#include "control/process_text.h"
 #include "platform/files.h"
 #include "platform/whole_file.h"
 
@@ -24,16 +25,39 @@ std::vector<std::string> SystemdService::stopArguments() const {
     return {"--user", "stop", std::string(kBridgeUnit)};
 }
 
+namespace {
+
+// This application's part of start at login, once the bridge's unit has been switched.
+std::optional<std::string> switchAutostart(const std::filesystem::path& entry, const std::filesystem::path& app,
+                                           bool on) {
+    // Turned on again where the system starts us at login: our own entry, which hid the system's, goes.
+    if (on && systemAutostartEntryExists()) {
+        if (!entryExists(entry)) return std::nullopt;
+        if (auto error = removeEntry(entry)) return error->description;
+        return std::nullopt;
+    }
+    if (auto error = makePrivateDirectories(entry.parent_path())) return error->description;
+    if (auto error = replaceWholeFile(entry, autostartEntry(app, on))) return error->description;
+    return std::nullopt;
+}
+
+}  // namespace
+
 void SystemdService::switchStartAtLogin(TavixMenu& menu, bool on,
                                         std::function<void(std::optional<std::string>)> done) const {
     const std::vector<std::string> arguments{"--user", on ? "enable" : "disable", std::string(kBridgeUnit)};
-    menu.launch(arguments, [entry = autostartEntry_, app = appPath_, on, done = std::move(done)](
-                               std::int32_t status, const std::string& output) {
-        if (status != 0) return done(output);
-        if (auto error = makePrivateDirectories(entry.parent_path())) return done(error->description);
-        if (auto error = replaceWholeFile(entry, autostartEntry(app, on))) return done(error->description);
-        done(std::nullopt);
-    });
+    menu.launch(arguments,
+                [entry = autostartEntry_, app = appPath_, on, done = std::move(done),
+                 command = quotedCommand(systemctl_, arguments)](std::int32_t status, const std::string& output) {
+                    if (status != 0) return done(outputOrStatus(output, command, status));
+                    // A unit without an [Install] section cannot be enabled: systemctl says so, changes nothing and
+                    // exits 0.
+                    if (on && output.find("no installation config") != std::string::npos) {
+                        return done("“" + std::string(kBridgeUnit) +
+                                    "” has no [Install] section, so systemd cannot start the bridge at login.");
+                    }
+                    done(switchAutostart(entry, app, on));
+                });
 }
 
 }  // namespace tavix

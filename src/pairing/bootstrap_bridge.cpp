@@ -50,13 +50,22 @@ void runSetup(TavixMenu& menu, const std::string& base, const std::string& code,
 
 }  // namespace
 
+void removeLeftoverScripts(const std::filesystem::path& root) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(".setup-") && name.ends_with(".sh")) (void)removeEntry(entry.path());
+    }
+}
+
 void bootstrapBridge(TavixMenu& menu, const std::string& base, const std::string& code) {
     const std::filesystem::path appPath = menu.options().appPath;
     if (runsFromMountedVolume(appPath)) return show(menu, kMoveFirst);
     menu.operation = true;
     HttpRequest request;
     request.url = base + "/link";
-    request.timeoutSeconds = menu.options().downloadTimeout;
+    request.idleSeconds = menu.options().downloadIdle;
+    request.ceilingSeconds = menu.options().downloadCeiling;
     request.maxBodyBytes = kSetupScriptLimit;
     MainQueue& mainQueue = menu.ports().mainQueue;
     menu.ports().http.send(std::move(request), [&menu, &mainQueue, base, code, appPath](HttpResponse response) {

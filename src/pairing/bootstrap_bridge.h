@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,8 @@ inline constexpr Refusal kTavixReady{"Tavix is ready",
 // First-time installation: downloads the server's set-up script, saves it privately in the state directory and
 // runs it with the shell, handing it the server, the state directory, the pairing code and our own location.
 void bootstrapBridge(TavixMenu& menu, const std::string& base, const std::string& code);
+
+// Removes the set-up scripts that a run cut short by a crash left in the state directory `root`.
+void removeLeftoverScripts(const std::filesystem::path& root);
 
 }  // namespace tavix

@@ -51,7 +51,10 @@ void claim(TavixMenu& menu, const std::string& base, const std::string& code) {
     request.url = base + "/api/link/claim";
     request.headers = {{"Content-Type", "application/json"}};
     request.body = claimBody(code, claimLabel());
-    request.timeoutSeconds = menu.options().claimTimeout;
+    request.idleSeconds = menu.options().claimIdle;
+    request.ceilingSeconds = menu.options().claimCeiling;
+    // The code is the secret: it goes to the server the user named, and nowhere a redirect points.
+    request.sameHostOnly = true;
     request.maxBodyBytes = kMaxClaimReplyBytes;
     menu.operation = true;
     MainQueue& mainQueue = menu.ports().mainQueue;

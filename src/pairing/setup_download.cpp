@@ -3,14 +3,15 @@
 #include <optional>
 #include <string>
 
-#include "platform/url.h"
+#include "platform/curl_http.h"
 
 namespace tavix {
 namespace {
 
+// libcurl writes the final URL in its own form ("https://127.1" ends on "https://127.0.0.1"): both sides are read
+// the way it reads them.
 std::optional<std::string> hostOf(std::string_view url) {
-    auto parts = parseUrl(url);
-    return parts ? parts->host : std::nullopt;
+    return normalisedHost(std::string(url));
 }
 
 }  // namespace

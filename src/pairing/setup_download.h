@@ -12,7 +12,7 @@ namespace tavix {
 inline constexpr std::size_t kSetupScriptLimit = 150'000;
 
 // Whether a download of the set-up script may be run: status 200, still on the host of `base` after redirects
-// (exact text), and a body of 1 to 149 999 bytes.
+// (compared as libcurl reads both), and a body of 1 to 149 999 bytes.
 bool acceptSetupDownload(const HttpResponse& response, std::string_view base);
 
 // Whether the application runs from a mounted volume (an opened disk image or a removable disk) rather than

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,11 @@ namespace tavix {
 // HTTPS through libcurl, one worker thread per request. Only https is spoken (redirects included), and the
 // server's certificate is always verified: against the system's authorities, or against `authorityFile` when one
 // is given (tests use their own authority this way).
+// The host of an absolute URL as libcurl reads it, lower case: a numeric IPv4 address in any of its forms ("127.1",
+// "0x7f.1", "2130706433") comes out dotted, as libcurl reports the URL it ended on. Nothing when it is no such URL
+// or libcurl is missing.
+std::optional<std::string> normalisedHost(const std::string& url);
+
 class CurlHttp final : public Http {
   public:
     explicit CurlHttp(std::string authorityFile = {});

@@ -16,6 +16,11 @@ struct CurlLibrary {
     decltype(&curl_easy_strerror) easyStrerror = nullptr;
     decltype(&curl_slist_append) slistAppend = nullptr;
     decltype(&curl_slist_free_all) slistFreeAll = nullptr;
+    decltype(&curl_url) url = nullptr;
+    decltype(&curl_url_set) urlSet = nullptr;
+    decltype(&curl_url_get) urlGet = nullptr;
+    decltype(&curl_url_cleanup) urlCleanup = nullptr;
+    decltype(&curl_free) free = nullptr;
 };
 
 // Loads libcurl and runs its global set-up, once per process (any thread; libcurl is never unloaded). Nothing

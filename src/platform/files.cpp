@@ -18,19 +18,33 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
     // of a regular file means its end, so no fstat() and no read() of the end are needed.
     std::string content(std::min<std::size_t>(4096, limit + 1), '\0');
     std::size_t used = 0;
+    bool failed = false;
+    bool checked = false;
     for (;;) {
         ssize_t got = ::read(fd, content.data() + used, content.size() - used);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
+            failed = true;
+            break;
         }
         used += static_cast<std::size_t>(got);
         if (used < content.size() || used > limit) break;
-        content.resize(std::min(content.size() * 4, limit + 1));
+        std::size_t room = content.size() * 4;
+        if (!checked) {
+            // Past the first block, only a regular file within the limit is read on (a device such as /dev/zero
+            // never ends), and its size says how much room to make at once.
+            checked = true;
+            struct stat info {};
+            if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > limit) {
+                failed = true;
+                break;
+            }
+            room = std::max(room, static_cast<std::size_t>(info.st_size) + 1);
+        }
+        content.resize(std::min(room, limit + 1));
     }
     ::close(fd);
-    if (used > limit) return std::nullopt;
+    if (failed || used > limit) return std::nullopt;
     content.resize(used);
     return content;
 }

@@ -10,9 +10,11 @@
 
 namespace tavix {
 
-inline constexpr std::size_t kMaxStateFileBytes = 1024 * 1024;
+// Far more than anything honest writes into the state directory; a larger file reads as missing.
+inline constexpr std::size_t kMaxStateFileBytes = 16 * 1024 * 1024;
 
-// The whole content of a regular file, or nothing when it is missing, unreadable or larger than `limit` bytes.
+// The whole content of a file, or nothing when it is missing, unreadable or larger than `limit` bytes. Past its
+// first few kilobytes only a regular file is read on, so a device or a FIFO under the name costs next to nothing.
 std::optional<std::string> readFile(const char* path, std::size_t limit = kMaxStateFileBytes);
 inline std::optional<std::string> readFile(const std::filesystem::path& path, std::size_t limit = kMaxStateFileBytes) {
     return readFile(path.c_str(), limit);

@@ -14,9 +14,14 @@ struct HttpRequest {
     std::string url;
     std::vector<std::pair<std::string, std::string>> headers;
     std::optional<std::string> body;
-    double timeoutSeconds = 60;
+    // The request ends when nothing has come from the server for `idleSeconds` (connecting included), and in any
+    // case after `ceilingSeconds`, so that a slow link can finish and a trickle cannot hold it forever.
+    double idleSeconds = 60;
+    double ceilingSeconds = 600;
     // Receiving stops once the body holds this many bytes; 0 means no limit.
     std::size_t maxBodyBytes = 0;
+    // Redirects are followed within the host only: a request that carries a secret is never sent to another.
+    bool sameHostOnly = false;
 };
 
 struct HttpResponse {

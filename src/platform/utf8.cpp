@@ -73,6 +73,29 @@ std::string_view graphemePrefix(std::string_view text, std::size_t count) {
     return text;
 }
 
+std::string_view displayPrefix(std::string_view text, std::size_t count) {
+    std::size_t seen = 0;
+    std::size_t inCharacter = 0;
+    utf8proc_int32_t previous = -1;
+    utf8proc_int32_t state = 0;
+    utf8proc_ssize_t at = 0;
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    while (at < size) {
+        utf8proc_int32_t codePoint = 0;
+        auto used = utf8proc_iterate(bytesOf(text) + at, size - at, &codePoint);
+        if (used <= 0) break;
+        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, codePoint, &state)) {
+            if (seen == count) break;
+            ++seen;
+            inCharacter = 0;
+        }
+        if (++inCharacter > kMaxCharacterCodePoints) break;
+        previous = codePoint;
+        at += used;
+    }
+    return text.substr(0, static_cast<std::size_t>(at));
+}
+
 void Utf8Validator::feed(std::string_view bytes) {
     if (!ok_) return;
     std::size_t at = 0;

@@ -10,6 +10,13 @@ namespace {
 
 using simdjson::dom::element;
 
+// simdjson stops at the nesting depth it was built for; a text that deep is not read by either reader.
+constexpr std::size_t kMaxDepth = simdjson::DEFAULT_MAX_DEPTH;
+
+// Larger texts go to the streaming reader: simdjson's document takes some ten times the text's size in memory,
+// and its parser keeps that room for the next reading.
+constexpr std::size_t kMaxDocumentBytes = 64 * 1024;
+
 std::optional<std::string> textOf(element value) {
     std::string_view text;
     if (value.get(text) != simdjson::SUCCESS) return std::nullopt;
@@ -22,22 +29,29 @@ bool isTrue(element value) {
 }
 
 // Devices count only as an array whose every element is an object.
-std::vector<Device> devicesOf(element value) {
+void readDevices(element value, Status& status) {
+    status.devices.clear();
+    status.moreDevices = 0;
     simdjson::dom::array list;
-    if (value.get(list) != simdjson::SUCCESS) return {};
-    std::vector<Device> devices;
+    if (value.get(list) != simdjson::SUCCESS) return;
     for (element item : list) {
         simdjson::dom::object object;
-        if (item.get(object) != simdjson::SUCCESS) return {};
-        Device device;
+        if (item.get(object) != simdjson::SUCCESS) {
+            status.devices.clear();
+            status.moreDevices = 0;
+            return;
+        }
+        if (status.devices.size() == kMaxPhoneRows) {
+            ++status.moreDevices;
+            continue;
+        }
+        Device& device = status.devices.emplace_back();
         for (auto [key, field] : object) {
             if (key == "model") device.model = textOf(field).value_or("Android");
             if (key == "state") device.state = textOf(field).value_or("unknown");
             if (key == "screen") device.screen = textOf(field).value_or("connected");
         }
-        devices.push_back(std::move(device));
     }
-    return devices;
 }
 
 Status statusOf(simdjson::dom::object object) {
@@ -56,28 +70,149 @@ Status statusOf(simdjson::dom::object object) {
         } else if (key == "error") {
             status.error = textOf(value);
         } else if (key == "devices") {
-            status.devices = devicesOf(value);
+            readDevices(value, status);
         }
     }
     return status;
 }
 
-// simdjson stops at the nesting depth it was built for; a text that deep is not read either way.
-constexpr std::size_t kMaxDepth = simdjson::DEFAULT_MAX_DEPTH;
+// The same reading as statusOf(), from nlohmann/json's event stream: one pass, no document, memory for the values
+// kept only. It takes what simdjson does not: integers beyond 64 bits (JSON sets no bound, and Node writes them up
+// to 1e21 in full), which it keeps as doubles, and texts of any size.
+class StatusEvents final : public nlohmann::json_sax<nlohmann::json> {
+  public:
+    Status status;
+    // The text held one object at its top, not nested too deep to read.
+    bool readObject() const { return rootIsObject_ && !tooDeep_; }
 
-// JSON puts no bound on integers, but simdjson refuses those beyond 64 bits. Such a text is read by nlohmann/json,
-// which keeps them as doubles, and its plain rewriting is read as usual. A number beyond a double stays an error.
-std::optional<std::string> withPlainNumbers(std::string_view text) {
-    // nlohmann/json takes a NUL byte for the end of the text, and would read what precedes it.
-    if (text.find('\0') != std::string_view::npos) return std::nullopt;
-    bool tooDeep = false;
-    auto depthCheck = [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-        tooDeep = tooDeep || static_cast<std::size_t>(depth) > kMaxDepth;
+    bool null() override { return scalar(Kind::other); }
+    bool boolean(bool value) override {
+        flag_ = value;
+        return scalar(Kind::boolean);
+    }
+    bool number_integer(number_integer_t value) override { return number(static_cast<double>(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return number(static_cast<double>(value)); }
+    bool number_float(number_float_t value, const string_t&) override { return number(value); }
+    bool string(string_t& value) override {
+        text_ = &value;
+        return scalar(Kind::text);
+    }
+    bool binary(binary_t&) override { return scalar(Kind::other); }
+    bool key(string_t& name) override {
+        if (depth_ == 1) topKey_ = name;
+        if (depth_ == 3 && inDevices()) deviceKey_ = name;
         return true;
-    };
-    const auto json = nlohmann::json::parse(text, depthCheck, /*allow_exceptions=*/false);
-    if (tooDeep || !json.is_object()) return std::nullopt;
-    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    }
+    bool start_object(std::size_t) override { return open(true); }
+    bool start_array(std::size_t) override { return open(false); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+  private:
+    enum class Kind { boolean, number, text, container, other };
+
+    bool inDevices() const { return topKey_ == "devices" && devicesAreArray_; }
+
+    bool number(double value) {
+        number_ = value;
+        return scalar(Kind::number);
+    }
+
+    // A value at the depth that matters: a member of the top object, an element of "devices" or a member of one.
+    bool scalar(Kind kind) {
+        if (depth_ == 1) topValue(kind);
+        if (depth_ == 2 && inDevices()) devicesValid_ = false;
+        if (depth_ == 3 && inDevices()) deviceValue(kind);
+        return true;
+    }
+
+    bool open(bool object) {
+        if (depth_ == 0) {
+            rootIsObject_ = object;
+        } else if (depth_ == 1) {
+            topValue(Kind::container);
+            if (topKey_ == "devices" && !object) {
+                devicesAreArray_ = true;
+                devicesValid_ = true;
+                devices_.clear();
+                moreDevices_ = 0;
+            }
+        } else if (depth_ == 2 && inDevices()) {
+            if (!object) {
+                devicesValid_ = false;
+            } else if (devices_.size() < kMaxPhoneRows) {
+                devices_.emplace_back();
+            } else {
+                ++moreDevices_;
+            }
+        } else if (depth_ == 3 && inDevices()) {
+            deviceValue(Kind::container);
+        }
+        ++depth_;
+        tooDeep_ = tooDeep_ || depth_ > kMaxDepth;
+        return !tooDeep_;
+    }
+
+    bool close() {
+        --depth_;
+        if (depth_ == 1 && inDevices()) {
+            devicesAreArray_ = false;
+            if (devicesValid_) {
+                status.devices = std::move(devices_);
+                status.moreDevices = moreDevices_;
+            }
+            devices_.clear();
+        }
+        return true;
+    }
+
+    void topValue(Kind kind) {
+        if (topKey_ == "at") status.at = kind == Kind::number ? number_ : 0;
+        if (topKey_ == "busy") status.busy = textOr(kind, std::nullopt);
+        if (topKey_ == "connected") status.connected = kind == Kind::boolean && flag_;
+        if (topKey_ == "computer") status.computer = kind == Kind::boolean && flag_;
+        if (topKey_ == "error") status.error = textOr(kind, std::nullopt);
+        if (topKey_ == "devices") {
+            status.devices.clear();
+            status.moreDevices = 0;
+        }
+    }
+
+    void deviceValue(Kind kind) {
+        // Only the devices kept are read; those counted past them are only checked to be objects.
+        if (!devicesValid_ || devices_.empty() || moreDevices_ > 0) return;
+        Device& device = devices_.back();
+        if (deviceKey_ == "model") device.model = textOr(kind, "Android").value();
+        if (deviceKey_ == "state") device.state = textOr(kind, "unknown").value();
+        if (deviceKey_ == "screen") device.screen = textOr(kind, "connected").value();
+    }
+
+    std::optional<std::string> textOr(Kind kind, std::optional<std::string> fallback) {
+        if (kind == Kind::text) return std::move(*text_);
+        return fallback;
+    }
+
+    std::size_t depth_ = 0;  // containers open
+    bool rootIsObject_ = false;
+    bool tooDeep_ = false;
+    std::string topKey_;
+    std::string deviceKey_;
+    bool devicesAreArray_ = false;
+    bool devicesValid_ = false;
+    std::vector<Device> devices_;
+    std::size_t moreDevices_ = 0;
+    bool flag_ = false;
+    double number_ = 0;
+    string_t* text_ = nullptr;
+};
+
+Status streamStatus(std::string_view text) {
+    // A NUL byte is never part of JSON text, but nlohmann/json takes it for the end and would read what precedes.
+    if (text.find('\0') != std::string_view::npos) return {};
+    StatusEvents events;
+    const bool complete = nlohmann::json::sax_parse(text, &events);
+    return complete && events.readObject() ? std::move(events.status) : Status{};
 }
 
 }  // namespace
@@ -85,16 +220,13 @@ std::optional<std::string> withPlainNumbers(std::string_view text) {
 Status parseStatus(std::string_view text) {
     // A byte-order mark may lead UTF-8 JSON text; simdjson does not take one.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    if (text.size() > kMaxDocumentBytes) return streamStatus(text);
     // Parsed afresh at every refresh for the life of the process: simdjson keeps that a fraction of the cost of
     // reading the file. One parser per thread reuses its buffers.
-    thread_local simdjson::dom::parser parser;
+    thread_local simdjson::dom::parser parser(kMaxDocumentBytes);
     simdjson::dom::object object;
     const auto error = parser.parse(text.data(), text.size()).get(object);
-    if (error == simdjson::NUMBER_ERROR) {
-        const auto plain = withPlainNumbers(text);
-        if (!plain || parser.parse(plain->data(), plain->size()).get(object) != simdjson::SUCCESS) return {};
-        return statusOf(object);
-    }
+    if (error == simdjson::NUMBER_ERROR) return streamStatus(text);
     return error == simdjson::SUCCESS ? statusOf(object) : Status{};
 }
 
@@ -117,7 +249,12 @@ std::string phoneLines(const Status& status) {
         if (!lines.empty()) lines += '\n';
         lines += device.model + " · " + device.state;
     }
+    if (status.moreDevices > 0) lines += '\n' + morePhones(status.moreDevices);
     return lines;
+}
+
+std::string morePhones(std::size_t count) {
+    return "…and " + std::to_string(count) + (count == 1 ? " more phone" : " more phones");
 }
 
 std::string connectionLabel(bool paired, bool paused, const Status& status, double nowMs) {

@@ -24,16 +24,21 @@ struct Status {
     bool connected = false;            // "connected" is the Boolean true
     bool computer = false;             // "computer" is the Boolean true
     std::optional<std::string> error;  // "error": the last error, when text
-    std::vector<Device> devices;       // "devices": only when an array of objects
+    std::vector<Device> devices;       // "devices", when an array of objects: its first kMaxPhoneRows
+    std::size_t moreDevices = 0;       // and how many it holds beyond those
 
     bool operator==(const Status&) const = default;
 };
 
 inline constexpr double kFreshMilliseconds = 25000;
 
+// Phones shown one by one; the rest are counted in one line, so every command stays on screen and memory stays
+// bounded whatever the bridge lists.
+inline constexpr std::size_t kMaxPhoneRows = 20;
+
 // The status in JSON text: the default status for invalid JSON or anything but an object.
 Status parseStatus(std::string_view text);
-// The status file: the default status when it is missing, unreadable or larger than 1 MiB.
+// The status file: the default status when it is missing, unreadable or larger than 16 MiB.
 Status readStatusFile(const char* path);
 inline Status readStatusFile(const std::filesystem::path& path) {
     return readStatusFile(path.c_str());
@@ -43,8 +48,10 @@ inline Status readStatusFile(const std::filesystem::path& path) {
 bool isFresh(const Status& status, double nowMs);
 // Fresh and "busy" is a non-empty text.
 bool isWorking(const Status& status, double nowMs);
-// One line per phone, "model · state", joined by line feeds.
+// One line per phone, "model · state", joined by line feeds, then the count of the others.
 std::string phoneLines(const Status& status);
+// "…and N more phones" ("phone" for one).
+std::string morePhones(std::size_t count);
 
 std::string connectionLabel(bool paired, bool paused, const Status& status, double nowMs);
 

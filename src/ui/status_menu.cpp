@@ -51,10 +51,10 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     row(menu, "Tavix Link · " + in.connectionLabel, std::nullopt).logo = true;
     row(menu, hostOrWhole(in.server), std::nullopt);
     if (in.operation) row(menu, "Working…", std::nullopt);
-    if (in.fresh) {
-        if (status.error && !status.error->empty() && isValidUtf8(*status.error)) {
-            row(menu, std::string(graphemePrefix(*status.error, kErrorRowCharacters)), std::nullopt);
-        }
+    if (in.fresh && status.error) {
+        // Only what the row shows is looked at, however long the error.
+        const auto shown = displayPrefix(*status.error, kErrorRowCharacters);
+        if (!shown.empty()) row(menu, std::string(shown), std::nullopt);
     }
     separator(menu);
 
@@ -63,6 +63,7 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     } else {
         if (status.devices.empty()) row(menu, "No Android phone connected", std::nullopt);
         for (const auto& device : status.devices) row(menu, phoneRow(device), std::nullopt);
+        if (status.moreDevices > 0) row(menu, morePhones(status.moreDevices), std::nullopt);
         row(menu, status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI", std::nullopt);
     }
     separator(menu);

@@ -35,7 +35,7 @@ const std::string& phoneLabel(const Device& device);
 // The rows of the status menu, top to bottom.
 std::vector<MenuRow> statusMenu(const MenuInputs& in);
 
-// The error row's text: the first 90 user-perceived characters.
+// The error row's text: the first 90 user-perceived characters (of at most 31 code points each).
 inline constexpr std::size_t kErrorRowCharacters = 90;
 
 }  // namespace tavix

@@ -60,6 +60,13 @@ TEST(Wireless, RunsAdbAndJudgesWhatItSays) {
          "connect\n10.0.0.2:37123\n",
          "",
          {"Connection failed", "connected to 10.0.0.2"}},
+        // Silent: the alert says which command ended how.
+        {false,
+         "",
+         1,
+         "connect\n10.0.0.2:37123\n",
+         "",
+         {"Connection failed", "“adb connect 10.0.0.2:37123” failed with status 1 and printed nothing."}},
     };
     for (const auto& c : cases) {
         TestApp app;

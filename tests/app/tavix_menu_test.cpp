@@ -105,6 +105,42 @@ TEST(Refresh, PicksUpNewFilesEveryTime) {
     EXPECT_EQ(app.item.tooltip, "Tavix Link · Bridge not running");
 }
 
+TEST(Refresh, EachStateFileShowsAsSoonAsItChangesWithoutWaitingForTheTimer) {
+    TestApp app;
+    app.menu->applicationDidFinishLaunching();  // unpaired: with the settings window
+    auto row = [&](std::size_t at) { return app.item.rows.size() > at ? app.item.rows[at] : MenuRow{}; };
+    auto checked = [&](const std::string& title) {
+        for (const auto& r : app.item.rows) {
+            if (r.title == title) return r.checked;
+        }
+        return std::optional<bool>();
+    };
+    struct Step {
+        std::function<void()> change;
+        std::string tooltip;
+        std::function<bool()> alsoShown;
+    } steps[] = {
+        {[&] { test::writeFile(app.root() / "token", "t"); }, "Bridge not running",
+         [&] { return app.settings.labels->status == "Bridge not running"; }},
+        {[&] {
+             app.writeStatus({{"connected", true}});
+         },
+         "Connected", [&] { return row(0).title == "Tavix Link · Connected"; }},
+        {[&] { test::writeFile(app.root() / "paused", ""); }, "Paused",
+         [&] { return app.settings.labels->activity == "New tasks are paused"; }},
+        {[&] { test::writeFile(app.root() / "no-login", ""); }, "Paused",
+         [&] { return checked("Start at Login") == false; }},
+        {[&] { test::writeFile(app.root() / "config", "SERVER=https://example.test\n"); }, "Paused",
+         [&] { return row(1).title == "example.test"; }},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_TRUE(app.mainQueue.runUntil([&] {
+            return app.item.tooltip == "Tavix Link · " + step.tooltip && step.alsoShown();
+        })) << step.tooltip;
+    }
+}
+
 TEST(Refresh, LiveLabelsOnceTheWindowExists) {
     TestApp app;
     test::writeFile(app.root() / "token", "t");

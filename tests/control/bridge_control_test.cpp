@@ -21,12 +21,14 @@ using Files = std::map<std::string, std::string>;
 // each call's arguments as a line of "calls", prints "output <n>" on its n-th call and exits with the n-th of the
 // `statuses` (0 past their end); "hang" waits for the time limit, and "missing" leaves the program out.
 struct Service {
-    Service(Kind kind, const std::string& statuses, const Files& existing = {})
+    Service(Kind kind, const std::string& statuses, const Files& existing = {},
+            const std::function<void(Options&)>& adjust = {})
         : program(bin / (kind == Kind::launchd ? "launchctl" : "systemctl")), app([&](Options& options) {
               (kind == Kind::launchd ? options.launchctl : options.systemctl) = program.string();
               options.serviceManager = kind;
               // Only where a call hangs: the other calls get the usual time, however loaded the machine.
-              if (statuses.find("hang") != std::string::npos) options.launchTimeout = 1;
+              if (statuses.find("hang") != std::string::npos) options.launchTimeout = options.systemctlTimeout = 1;
+              if (adjust) adjust(options);
           }) {
         if (statuses != "missing") {
             test::writeScript(program, R"(d=$(dirname "$0")
@@ -73,6 +75,8 @@ exit "${s:-0}")");
 
     test::TempDir bin;
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", std::nullopt};  // the autostart entry goes under the test's home
+    // Where a test puts the system-wide autostart entry.
+    test::ScopedEnv configDirs{"XDG_CONFIG_DIRS", "relative:" + (bin / "none").string() + ":" + (bin / "xdg").string()};
     fs::path program;
     test::TestApp app;
 };
@@ -235,6 +239,82 @@ TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
         EXPECT_EQ(service.alerts(), c.failure.empty() ? std::vector<Message>{} : alerts);
         EXPECT_EQ(changes(before, service.files()), c.changed);
         EXPECT_EQ(service.app.item.menuSets, c.refreshes);
+    }
+}
+
+TEST(Systemd, WaitsAsLongAsSystemdAndEveryAlertSaysWhatHappened) {
+    const std::string noInstall =
+        "echo 'The unit files have no installation config (WantedBy=, RequiredBy=, Also=, Alias= settings in the "
+        "[Install] section, and DefaultInstance= for template units).'";
+    struct Case {
+        Command command;
+        std::string script;  // what systemctl does, after noting its arguments
+        std::string title;
+        std::string text;
+        int clicks = 1;
+        std::string calls = "";
+    } cases[] = {
+        // A stop that takes longer than launchctl's 30 s (here 1 s) is waited for.
+        {Command::disconnect, "sleep 2", "", "", 1, "--user stop app.tavix.link.service\n"},
+        {Command::disconnect, "exec sleep 30", "Could not stop bridge",
+         "“systemctl --user stop app.tavix.link.service” did not finish within 1.5 seconds and was stopped."},
+        {Command::restart, "exit 3", "Could not start bridge",
+         "“systemctl --user daemon-reload” failed with status 3 and printed nothing."},
+        // Turned off, then on again at once: the second click acts on what the first did.
+        {Command::toggleLogin, "sleep 0.3", "", "", 2,
+         "--user disable app.tavix.link.service\n--user enable app.tavix.link.service\n"},
+        // A unit without an [Install] section cannot be enabled, though systemctl exits 0.
+        {Command::toggleLogin, noInstall, "Could not update login setting",
+         "“app.tavix.link.service” has no [Install] section, so systemd cannot start the bridge at login.", 1,
+         "--user enable app.tavix.link.service\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const bool hangs = c.script.find("sleep 30") != std::string::npos;
+        Service service(Kind::systemd, "", {}, [&](Options& options) {
+            options.launchTimeout = 1;
+            if (hangs) options.systemctlTimeout = 1.5;
+        });
+        test::writeScript(service.program, "echo \"$*\" >> \"$(dirname \"$0\")/calls\"\n" + c.script);
+        auto& app = service.app;
+        app.writeStatus({{"connected", true}});
+        test::writeFile(app.root() / "token", "t");
+        const bool enabling = c.calls.starts_with("--user enable");
+        if (enabling) test::writeFile(app.root() / "no-login", "");
+        app.dialogs.confirmAnswers = {true};
+        for (int i = 0; i < c.clicks; ++i) app.menu->perform(c.command);
+        ASSERT_TRUE(app.mainQueue.runUntil([&] { return !app.menu->operation && app.menu->loginSwitches == 0; }));
+        const std::vector<Message> alerts{{c.title, c.text}};
+        EXPECT_EQ(service.alerts(), c.title.empty() ? std::vector<Message>{} : alerts);
+        if (!c.calls.empty()) {
+            EXPECT_EQ(service.calls(), c.calls);
+        }
+        if (c.command == Command::toggleLogin) {
+            EXPECT_EQ(fs::exists(app.root() / "no-login"), enabling);
+        }
+    }
+}
+
+TEST(StartAtLogin, TheSystemEntryStartsUsUntilOurOwnHidesItAndAgainOnceThatIsGone) {
+    const std::string entry = "home/.config/autostart/app.tavix.menu.desktop";
+    const Files hidden = {{entry, autostartEntry("/usr/bin/tavix-menu", false)}, {"state/no-login", ""}};
+    struct Case {
+        Files existing;
+        Files changed;
+    } cases[] = {
+        {{}, {{entry, "644 " + hidden.at(entry)}, {"state/no-login", "600 "}}},
+        {hidden, {{entry, "gone"}, {"state/no-login", "gone"}}},
+        {{{"state/no-login", ""}}, {{"state/no-login", "gone"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.existing.size());
+        Service service(Kind::systemd, "", c.existing);
+        test::writeFile(service.bin / "xdg/autostart/app.tavix.menu.desktop", "[Desktop Entry]\n");
+        const Files before = service.files();
+        service.app.menu->perform(Command::toggleLogin);
+        ASSERT_TRUE(service.settle());
+        EXPECT_EQ(service.alerts(), std::vector<Message>{});
+        EXPECT_EQ(changes(before, service.files()), c.changed);
     }
 }
 

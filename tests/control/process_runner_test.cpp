@@ -76,14 +76,24 @@ TEST_F(ProcessRunner, ChildrenRunSideBySideEachReportingOnce) {
         {"wc -c", line, 20, 0, std::to_string(line.size() + 1) + "\n"},
         // The rest of the line goes to a closed pipe: no SIGPIPE for us.
         {"exec 0<&-; sleep 0.3; printf closed; exit 2", line, 30, 2, "closed"},
-        // One SIGTERM at the limit; a child that survives it lives on long enough that a repeat would show.
+        // One SIGTERM at the limit; a child that handles it gets a grace period, in which a repeat would show.
         {"printf started; exec sleep 60", none, 1.5, 15, "started"},
-        {"n=0; trap 'n=$((n+1)); printf T' TERM; printf started; i=0\n"
-         "while [ $i -lt 600 ]; do sleep 0.1 & wait $!; if [ $n -gt 0 ]; then i=$((i+30)); else i=$((i+1)); fi; done\n"
+        // (What the group's signal does to its sleep is the shell's to report on standard error.)
+        {"exec 2>/dev/null; n=0; trap 'n=$((n+1)); printf T' TERM; printf started; i=0\n"
+         "while [ $i -lt 600 ]; do sleep 0.1 & wait $!; if [ $n -gt 0 ]; then i=$((i+100)); else i=$((i+1)); fi; done\n"
          "exit 7",
          none, 1.5, 7, "startedT"},
-        // Read to end of file: the limit passes while a descendant still writes, and leaves it alone.
-        {"(sleep 3; printf late) & printf early; exit 5", none, 1.5, 5, "earlylate"},
+        // Ended at the limit without a word: the text says which command did not finish.
+        {"exec sleep 60", none, 1.5, 15,
+         "“sh -c exec sleep 60 sh a b  $HOME * -c” did not finish within 1.5 seconds "
+         "and was stopped."},
+        // The whole group ends at the limit: what the child waits on, what it left running with the output open,
+        // and, a grace period later, what ignores the request. A descendant that left the group is no longer waited
+        // for then.
+        {"sleep 60 & printf waits; wait", none, 1.5, 15, "waits"},
+        {"(sleep 3; printf late) & printf early; exit 5", none, 1.5, 5, "early"},
+        {"trap '' TERM; printf stubborn; exec sleep 60", none, 1.5, 9, "stubborn"},
+        {"setsid sleep 5 & printf escaped; exit 6", none, 1.5, 6, "escaped"},
         // Its limit passes while the others run, and does nothing.
         {"printf quick", none, 1, 0, "quick"},
         // Only the standard descriptors, whatever we hold (the others' pipes, one left without close-on-exec).

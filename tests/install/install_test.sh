@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary prefix and checks what a desktop finds there; then packages it as a .deb.
+# Installs the build as a package would (prefix /usr, staged in a temporary folder) and checks what a desktop finds
+# there; then packages it as a .deb.
 #   install_test.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -7,11 +8,16 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/tavix-install-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-cmake --install "$build" --prefix "$work/usr" >/dev/null
+DESTDIR="$work" cmake --install "$build" --prefix /usr >/dev/null
 share="$work/usr/share"
+autostart="$work/etc/xdg/autostart/app.tavix.menu.desktop"
 [ -x "$work/usr/bin/tavix-menu" ] || fail "bin/tavix-menu missing"
 [ -f "$share/applications/app.tavix.menu.desktop" ] || fail "desktop entry missing"
 [ -f "$share/metainfo/app.tavix.menu.metainfo.xml" ] || fail "metainfo missing"
+# Under /etc, not /usr/etc: it is what starts the program at login until the user turns that off.
+[ -f "$autostart" ] || fail "system-wide autostart entry missing"
+grep -q "^Exec=tavix-menu$" "$autostart" || fail "the autostart entry does not start tavix-menu"
+grep -q "^Hidden=" "$autostart" && fail "the system-wide autostart entry hides itself"
 for size in 16 22 24 32 48 64 128 256 512 1024; do
   icon="$share/icons/hicolor/${size}x${size}/apps/app.tavix.menu.png"
   [ -f "$icon" ] || fail "icon $size missing"
@@ -20,7 +26,7 @@ for size in 16 22 24 32 48 64 128 256 512 1024; do
   height=$(od -An -tu1 -j20 -N4 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4}')
   [ "$width" = "$size" ] && [ "$height" = "$size" ] || fail "icon $size is ${width}x${height}"
 done
-echo "installed: binary, desktop entry, metainfo, icons 16..1024"
+echo "installed: binary, desktop entry, autostart entry, metainfo, icons 16..1024"
 
 "$work/usr/bin/tavix-menu" --self-test | grep -q "checks passed" || fail "installed binary does not run"
 
@@ -55,7 +61,8 @@ echo "installed: tavix, its man page and bash, zsh and fish completions"
 
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$share/applications/app.tavix.menu.desktop" || fail "desktop entry invalid"
-  echo "desktop entry valid"
+  desktop-file-validate "$autostart" || fail "autostart entry invalid"
+  echo "desktop entries valid"
 fi
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net --explain "$share/metainfo/app.tavix.menu.metainfo.xml" || fail "metainfo invalid"
@@ -77,4 +84,7 @@ if command -v dpkg-shlibdeps >/dev/null; then
     ./usr/share/zsh/vendor-completions/_tavix ./usr/share/fish/vendor_completions.d/tavix.fish; do
     grep -q " $file\$" "$work/contents" || fail "the package lacks $file"
   done
+  grep -q "./etc/xdg/autostart/app.tavix.menu.desktop" "$work/contents" || fail "the package lacks the autostart entry"
+  dpkg-deb -e "$deb" "$work/control"
+  grep -qx "/etc/xdg/autostart/app.tavix.menu.desktop" "$work/control/conffiles" || fail "the autostart entry is no conffile"
 fi

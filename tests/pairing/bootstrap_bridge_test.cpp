@@ -77,6 +77,28 @@ TEST_F(BootstrapBridgeTest, ReportsHowTheScriptEnded) {
     }
 }
 
+TEST_F(BootstrapBridgeTest, TheTimeLimitEndsTheWholeScriptAndNoScriptIsLeftBehind) {
+    start([](Options& options) { options.setupTimeout = 2; });
+    // A script left by a crash goes at the next start; nothing else does.
+    const std::string names[] = {".setup-0F5C2A1E-0000-4000-8000-000000000000.sh", ".setup-x.sh", "setup.sh",
+                                 ".setup-x.txt"};
+    for (const auto& name : names) writeFile(app->root() / name, "x");
+    app->menu->applicationDidFinishLaunching();
+    EXPECT_EQ(countEntries(app->root(), ".setup-"), 1);
+    EXPECT_TRUE(std::filesystem::exists(app->root() / "setup.sh"));
+    std::filesystem::remove(app->root() / ".setup-x.txt");
+
+    // What the script waits on, or leaves running with the output open, ends with it at the limit.
+    for (const std::string script : {"sleep 600 & wait", "(sleep 600) & exit 0", "sleep 600 | cat"}) {
+        SCOPED_TRACE(script);
+        server.route("/link", 200, script + "\n");
+        const auto shown = bootstrap();
+        EXPECT_EQ(shown.title, kSetupNeedsAttention);
+        EXPECT_NE(shown.text.find("did not finish within 2 seconds"), std::string::npos) << shown.text;
+        EXPECT_EQ(countEntries(app->root(), ".setup-"), 0);
+    }
+}
+
 TEST_F(BootstrapBridgeTest, RunsOnlyASmallScriptFromTheSameHost) {
     start();
     server.route("/elsewhere", 200, kInstalls);

@@ -15,6 +15,7 @@ namespace {
 const std::string kToken = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 const std::string kCode = "234567";
 const std::string kInstalled = "SERVER=https://old.example\nNODE=/usr/bin/node\nADB=/opt/platform-tools/adb\n";
+const std::string kInstallsToken = "printf x > \"$TAVIX_HOME/token\"\n";
 
 std::string tokenReply(const std::string& token) {
     return R"({"token":")" + token + R"("})";
@@ -193,6 +194,65 @@ TEST_F(PairAccountTest, AsksOnlyWhenNothingRunsAndChecksTheAnswersFirst) {
               std::make_tuple("Server", "https://old.example", false));
     EXPECT_EQ(std::tie(form.fields[1].label, form.fields[1].value, form.fields[1].secure),
               std::make_tuple("Pairing code", "", false));
+}
+
+TEST_F(PairAccountTest, SlowRepliesFinishAndOnlySilenceOrTheCeilingEndsThem) {
+    start([](Options& options) {
+        options.claimIdle = options.downloadIdle = 1.2;
+        options.claimCeiling = options.downloadCeiling = 3;
+    });
+    const std::string script = kInstallsToken + "#" + std::string(100'000, 'x') + "\n";
+    const std::string silent = "Nothing came from the server for 1.2 seconds.";
+    struct Case {
+        std::string config;  // the claim with the bridge installed, else the set-up download
+        nlohmann::json route;
+        std::string title;
+        std::string text;  // a part of the alert's text
+    } cases[] = {
+        // Longer than the idle limit in all, never silent that long.
+        {kInstalled, {{"body", tokenReply(kToken)}, {"pieces", 4}, {"pause", 0.5}}, "Mac paired", "reconnecting"},
+        {"", {{"body", script}, {"pieces", 4}, {"pause", 0.5}}, "Tavix is ready", "connected"},
+        // Silent past the idle limit, after a first part or before any answer.
+        {kInstalled, {{"body", tokenReply(kToken)}, {"pieces", 2}, {"pause", 30}}, "Pairing failed", silent},
+        {"", {{"body", script}, {"delay", 30}}, "Bridge download failed", silent},
+        // A trickle that never falls silent ends at the ceiling.
+        {kInstalled, {{"body", tokenReply(kToken)}, {"pieces", 60}, {"pause", 0.5}}, "Pairing failed", "timed out"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.route.dump().substr(0, 60));
+        std::filesystem::remove(app->root() / "token");
+        writeFile(app->root() / "config", c.config);
+        auto route = c.route;
+        route["status"] = 200;
+        server.route(c.config.empty() ? "/link" : "/api/link/claim", route);
+        const auto shown = pair(server.base());
+        EXPECT_EQ(shown.title, c.title);
+        EXPECT_NE(shown.text.find(c.text), std::string::npos) << shown.text;
+    }
+}
+
+TEST_F(PairAccountTest, TheCodeStaysOnItsHostAndTheDownloadOnAnyFormOfIt) {
+    const std::string other = server.base("localhost");  // the same server under another name
+    writeFile(app->root() / "config", kInstalled);
+    server.route("/api/link/claim", {{"status", 307}, {"location", other + "/elsewhere"}});
+    server.route("/elsewhere", 200, tokenReply(kToken));
+    const auto shown = pair(server.base());
+    EXPECT_EQ(shown.title, "Pairing failed");
+    EXPECT_NE(shown.text.find("another host, “localhost”"), std::string::npos) << shown.text;
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(app->root() / "token"));
+    // Within the host, a redirect is followed.
+    server.route("/api/link/claim", {{"status", 307}, {"location", server.base() + "/elsewhere"}});
+    EXPECT_EQ(pair(server.base()), message(kMacPaired));
+
+    // libcurl ends on "127.0.0.1" whichever way the address was written.
+    const std::string port = std::to_string(server.port());
+    server.route("/link", 200, kInstallsToken);
+    for (const std::string host : {"127.1", "0x7f.1", "2130706433"}) {
+        std::filesystem::remove(app->root() / "token");
+        const auto ready = outcome([&] { app->menu->bootstrapBridge("https://" + host + ":" + port, kCode); });
+        EXPECT_EQ(ready, message(kTavixReady)) << host;
+    }
 }
 
 TEST(ClaimBody, IsCompactJsonOrNothing) {

@@ -18,6 +18,18 @@ TEST(SetupDownload, AcceptsOnlyA200FromTheSameHostWithABodyUnderTheLimit) {
     for (const auto& [response, accepted] : cases) {
         EXPECT_EQ(acceptSetupDownload(response, base), accepted) << response.finalUrl << " " << response.body->size();
     }
+    // The hosts as libcurl reads them: it reports the numeric forms of an address dotted, and case does not count.
+    const std::pair<std::string, bool> hosts[] = {{"https://127.1:8443", true},
+                                                  {"https://0x7f.0.0.1", true},
+                                                  {"https://2130706433", true},
+                                                  {"https://LOCALHOST", false},
+                                                  {"https://127.0.0.2", false}};
+    for (const auto& [written, accepted] : hosts) {
+        const HttpResponse response{.transportError = {}, .status = 200, .finalUrl = base + "/link", .body = "x"};
+        EXPECT_EQ(acceptSetupDownload(response, written), accepted) << written;
+    }
+    EXPECT_TRUE(acceptSetupDownload(
+        {.transportError = {}, .status = 200, .finalUrl = "https://localhost/", .body = "x"}, "https://LocalHost"));
 }
 
 TEST(SetupDownload, KnowsWhenTheApplicationRunsFromAMountedVolume) {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "state/state_directory.h"
 #include "support/temp_dir.h"
 
@@ -59,7 +60,7 @@ TEST(StateDirectoryConfig, UnreadableOrHugeFilesReadAsEmpty) {
     std::filesystem::create_directory(dir / "config");
     EXPECT_TRUE(state.config().empty());
     std::filesystem::remove(dir / "config");
-    test::writeFile(dir / "config", "SERVER=https://big\n" + std::string(1024 * 1024, '#'));
+    test::writeFile(dir / "config", "SERVER=https://big\n" + std::string(kMaxStateFileBytes, '#'));
     EXPECT_TRUE(state.config().empty());
     EXPECT_EQ(state.server(), "https://tavix.app");
 }

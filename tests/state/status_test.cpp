@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
+#include "platform/files.h"
 #include "state/status.h"
 #include "support/temp_dir.h"
 
@@ -28,12 +31,40 @@ TEST(StatusReading, AnythingButAnObjectReadsAsTheDefault) {
     EXPECT_EQ(readStatusFile(dir / "status.json"), Status{}) << "a directory";
 }
 
-TEST(StatusReading, OversizedFileReadsAsTheDefault) {
+TEST(StatusReading, AnyHonestSizeReadsWholeAndTheSameWhateverItsSize) {
     test::TempDir dir;
-    test::writeFile(dir / "status.json", R"({"connected":true,"pad":")" + std::string(1024 * 1024, 'x') + "\"}");
-    EXPECT_EQ(readStatusFile(dir / "status.json"), Status{});
-    test::writeFile(dir / "status.json", R"({"connected":true,"pad":")" + std::string(100'000, 'x') + "\"}");
-    EXPECT_TRUE(readStatusFile(dir / "status.json").connected);
+    const std::string path = (dir / "status.json").string();
+    const std::string busy = R"({"at":1750000000000,"busy":"job","pad":")";
+    test::writeFile(path, busy + std::string(1'100'000, 'x') + "\"}");
+    EXPECT_EQ(readStatusFile(path).busy, "job");
+    test::writeFile(path, busy + std::string(kMaxStateFileBytes, 'x') + "\"}");
+    EXPECT_EQ(readStatusFile(path), Status{}) << "past the limit";
+    for (const char* endless : {"/dev/zero", "/dev/urandom"}) {
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(endless, path);
+        EXPECT_EQ(readStatusFile(path), Status{}) << endless;
+    }
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(readStatusFile(path), Status{}) << "a FIFO without a writer";
+
+    // Small texts and large ones are read by different means; padding must not change what they say.
+    const std::string texts[] = {
+        R"({"at":1750000000000,"connected":true,"busy":"job","computer":true,"error":"e\u0301",)"
+        R"("devices":[{"model":"M","state":"device","screen":"on","x":[{"model":"no"}]},{},{"state":3}]})",
+        R"({"at":"soon","at":-5e3,"busy":1,"connected":"true","devices":[{"model":"M"}],"devices":{"model":"M"}})",
+        R"({"devices":[{"model":"M"},[]],"error":null,"n":20000000000000000000,"nested":{"at":1,"busy":"no"}})",
+        R"({"at":1e400})",
+        R"({"busy":"\x"})",
+        R"([{"at":1}])",
+        R"({"connected":true} {})",
+        std::string(R"({"n":36893488147419103232,"connected":true})") + '\0',
+        R"({"x":)" + std::string(2000, '[') + std::string(2000, ']') + "}",
+    };
+    for (const std::string& text : texts) {
+        const auto padded = text.substr(0, 1) + std::string(70'000, ' ') + text.substr(1);
+        EXPECT_EQ(parseStatus(padded), parseStatus(text)) << text;
+    }
 }
 
 TEST(StatusReading, EachKeyKeepsOnlyItsOwnType) {

@@ -2,8 +2,9 @@
 """HTTPS server for the tests, on 127.0.0.1. Usage: https_server.py DIR
 
 DIR holds cert.pem and key.pem. Each request is appended to DIR/requests.jsonl, then answered from
-DIR/routes.json, re-read every time: {path: {status, body, location, delay, endless}}; a path without a route
-answers 404. The same routes are served over plain HTTP on a second port, for tests that must see it refused.
+DIR/routes.json, re-read every time: {path: {status, body, location, delay, endless, pieces, pause}}; a path
+without a route answers 404. With "pieces", the body goes out in that many parts with "pause" seconds before each
+part after the first. The same routes are served over plain HTTP on a second port, for tests that must see it refused.
 Prints "<port> <pid> <plain port>" once it listens.
 """
 
@@ -57,7 +58,13 @@ class Handler(BaseHTTPRequestHandler):
         payload = route.get("body", "").encode()
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
-        self.wfile.write(payload)
+        pieces = max(1, route.get("pieces", 1))
+        size = -(-len(payload) // pieces)
+        for start in range(0, max(len(payload), 1), max(size, 1)):
+            if start > 0:
+                time.sleep(route.get("pause", 0))
+            self.wfile.write(payload[start:start + size])
+            self.wfile.flush()
 
     do_POST = do_GET
 

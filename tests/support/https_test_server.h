@@ -26,7 +26,8 @@ class HttpsTestServer {
     std::string base(const std::string& host = "127.0.0.1") const {
         return "https://" + host + ":" + std::to_string(port_);
     }
-    // {"status", "body", "location", "delay" (seconds), "endless" (bytes until the client hangs up)}
+    // {"status", "body", "location", "delay" (seconds), "endless" (bytes until the client hangs up), "pieces" (the
+    // body in that many parts), "pause" (seconds before each part after the first)}
     void route(const std::string& path, const nlohmann::json& answer);
     void route(const std::string& path, int status, const std::string& body) {
         route(path, {{"status", status}, {"body", body}});

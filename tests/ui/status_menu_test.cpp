@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include "platform/utf8.h"
 
+#include "ui/live_labels.h"
 #include "ui/status_menu.h"
 
 namespace tavix {
@@ -129,6 +130,39 @@ TEST(StatusMenu, PhoneRows) {
     }
 }
 
+TEST(StatusMenu, ManyPhonesShowTwentyRowsAndACountInTheMenuAndTheSettingsWindow) {
+    struct Case {
+        std::size_t phones;
+        const char* more;  // the last phone row, or nothing
+    } cases[] = {{0, nullptr},
+                 {20, nullptr},
+                 {21, "…and 1 more phone"},
+                 {22, "…and 2 more phones"},
+                 // Read by the other means for its size, in bounded memory.
+                 {340'000, "…and 339980 more phones"}};
+    for (const auto& c : cases) {
+        std::string devices;
+        for (std::size_t i = 0; i < c.phones; ++i)
+            devices += (i ? ",{\"model\":\"P" : "{\"model\":\"P") + std::to_string(i) + "\"}";
+        const Status status = parseStatus(R"({"at":1750000000000,"devices":[)" + devices + "]}");
+        EXPECT_EQ(status.devices.size(), std::min<std::size_t>(c.phones, 20)) << c.phones;
+        const auto titles = build(status).titles();
+        const auto first = std::find(titles.begin(), titles.end(), "---") + 1;
+        const auto last = std::find(first, titles.end(), "Sign in to Claude or Codex CLI");
+        std::vector<std::string> rows(first, last);
+        if (c.phones == 0) {
+            EXPECT_EQ(rows, std::vector<std::string>{"No Android phone connected"});
+            continue;
+        }
+        EXPECT_EQ(rows.size(), std::min<std::size_t>(c.phones, 20) + (c.more ? 1 : 0)) << c.phones;
+        EXPECT_EQ(rows.front(), "Phone: P0 · unknown");
+        EXPECT_EQ(rows.back(), c.more ? c.more : "Phone: P" + std::to_string(c.phones - 1) + " · unknown");
+        const std::string phoneLine = liveLabels(true, false, status, kNow).phone;
+        EXPECT_EQ(std::count(phoneLine.begin(), phoneLine.end(), '\n'), static_cast<long>(rows.size()) - 1);
+        EXPECT_TRUE(phoneLine.ends_with(c.more ? c.more : "P" + std::to_string(c.phones - 1) + " · unknown"));
+    }
+}
+
 TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     // Each of these is one character to a reader: a flag (two code points) and e + combining accent.
     std::string longError;
@@ -137,6 +171,13 @@ TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     const std::string& row = menu.rows[2].title;
     EXPECT_EQ(graphemeCount(row), 90u);
     EXPECT_EQ(longError.rfind(row, 0), 0u);
+
+    // One character under half a million combining marks: the row looks at a few of them and stays short.
+    std::string marks = "x";
+    for (int i = 0; i < 500'000; ++i) marks += "\u0301";
+    const std::string stacked = build(fresh({{"error", marks}})).rows[2].title;
+    EXPECT_EQ(stacked.size(), 1u + 30 * 2);
+    EXPECT_EQ(marks.rfind(stacked, 0), 0u);
 
     EXPECT_EQ(build(fresh({{"error", std::string(200, 'x')}})).rows[2].title, std::string(90, 'x'));
     EXPECT_EQ(build(fresh({{"error", "short"}})).rows[2].title, "short");
