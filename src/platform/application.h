@@ -14,6 +14,8 @@ class Application {
     virtual void terminate() = 0;
     // Calls `tick` on the main thread every `seconds` for the life of the process.
     virtual void startRepeatingTimer(double seconds, std::function<void()> tick) = 0;
+    // Calls `fn` once on the main thread after `seconds`.
+    virtual void runAfter(double seconds, std::function<void()> fn) = 0;
 };
 
 }  // namespace tavix

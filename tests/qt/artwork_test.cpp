@@ -1,4 +1,5 @@
 #include "platform/qt/artwork.h"
+#include "platform/qt/menu_bar_icon.h"
 
 #include <QFontMetricsF>
 #include <QImage>

@@ -29,4 +29,8 @@ void QtApplication::startRepeatingTimer(double seconds, std::function<void()> ti
     timer_.start();
 }
 
+void QtApplication::runAfter(double seconds, std::function<void()> fn) {
+    QTimer::singleShot(static_cast<int>(seconds * 1000), this, [fn = std::move(fn)] { fn(); });
+}
+
 }  // namespace tavix

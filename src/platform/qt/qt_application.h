@@ -13,6 +13,7 @@ class QtApplication final : public QObject, public Application {
     void activate() override;
     void terminate() override;
     void startRepeatingTimer(double seconds, std::function<void()> tick) override;
+    void runAfter(double seconds, std::function<void()> fn) override;
 
   private:
     QTimer timer_;
