@@ -114,6 +114,11 @@ void registerDBusTypes() {
         qDBusRegisterMetaType<DBusMenuEvent>();
         qDBusRegisterMetaType<DBusMenuEventList>();
         qDBusRegisterMetaType<QList<int>>();
+        // Signals, slots and properties name the lists by these names.
+        qRegisterMetaType<DBusImageList>("tavix::DBusImageList");
+        qRegisterMetaType<DBusMenuItemList>("tavix::DBusMenuItemList");
+        qRegisterMetaType<DBusMenuItemKeysList>("tavix::DBusMenuItemKeysList");
+        qRegisterMetaType<DBusMenuEventList>("tavix::DBusMenuEventList");
         return true;
     }();
     (void)registered;
