@@ -97,12 +97,17 @@ void StatusNotifierRegistration::check() {
     const QString owner = owner_;
     const auto done = [this, owner](bool registered) {
         checking_ = false;
-        if (owner != owner_ || recheck_) {
+        if (owner != owner_) {
             check();
             return;
         }
         setRegistered(registered);
-        if (!registered) retry_.start();
+        // Something happened while we asked (a host registered): ask again, without registering twice.
+        if (recheck_) {
+            check();
+        } else if (!registered) {
+            retry_.start();
+        }
     };
 
     QDBusMessage get = QDBusMessage::createMethodCall(
