@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QColor>
+#include <QObject>
 
 #include <cstdint>
 #include <functional>
@@ -27,8 +28,10 @@ class TrayColourWatch final : public QAbstractNativeEventFilter {
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
+    void followSoon();
     void follow();
 
+    QObject context_;
     std::function<void()> changed_;
     std::uint32_t colours_ = 0;
     std::uint32_t manager_ = 0;

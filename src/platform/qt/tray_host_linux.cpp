@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QString>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -10,6 +11,8 @@
 
 namespace tavix {
 namespace {
+
+constexpr int kSettleMs = 1000;
 
 xcb_connection_t* x11Connection() {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -71,12 +74,20 @@ TrayColourWatch::TrayColourWatch(std::function<void()> changed) : changed_(std::
     if (connection == nullptr) return;
     colours_ = atom(connection, "_NET_SYSTEM_TRAY_COLORS", false);
     manager_ = atom(connection, "MANAGER", false);
-    follow();
+    followSoon();
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
 TrayColourWatch::~TrayColourWatch() {
     if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+void TrayColourWatch::followSoon() {
+    // Qt sets its own event mask on the tray's window once it has docked there, which replaces ours: come after it.
+    QTimer::singleShot(kSettleMs, &context_, [this] {
+        follow();
+        changed_();
+    });
 }
 
 void TrayColourWatch::follow() {
@@ -98,10 +109,7 @@ bool TrayColourWatch::nativeEventFilter(const QByteArray& eventType, void* messa
         if (property->window == owner_ && property->atom == colours_) changed_();
     } else if (type == XCB_CLIENT_MESSAGE) {
         const auto* client = static_cast<const xcb_client_message_event_t*>(message);
-        if (client->type == manager_) {
-            follow();
-            changed_();
-        }
+        if (client->type == manager_) followSoon();
     }
     return false;
 }
