@@ -146,12 +146,17 @@ void TrayItem::settle() {
         return;
     }
     if (xembed_ != nullptr) return;  // Qt keeps it docked, also in a tray that restarts
-    // Qt picks its tray backend once, at the first icon: that must be while no watcher is there, or it would go
-    // for a StatusNotifier item of its own.
-    if ((registration_ != nullptr && registration_->watcherPresent()) || !xembedTrayPresent()) {
+    // Qt picks its tray backend once, at the first icon: that must be while no watcher is there, or it would go for
+    // a StatusNotifier item of its own. The registration calls again when the watcher comes or goes.
+    const bool x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
+    if (!x11 || (registration_ != nullptr && registration_->watcherPresent())) {
+        xembedWait_.stop();
         xembedSeen_.invalidate();
-        // Only an X11 display can get an XEmbed tray later.
-        if (qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr) xembedWait_.start();
+        return;
+    }
+    if (!xembedTrayPresent()) {
+        xembedSeen_.invalidate();
+        xembedWait_.start();
         return;
     }
     if (!xembedSeen_.isValid()) xembedSeen_.start();
