@@ -58,7 +58,7 @@ class Item final : public tavix::StatusItem {
         tooltip = text;
     }
     void setMenu(const std::vector<tavix::MenuRow>&) override {}
-    bool menuOpen() const override { return false; }
+    bool shown() const override { return true; }
     std::string tooltip;
     Clock::time_point shownAt;
 };
@@ -79,6 +79,7 @@ struct Quiet final : tavix::Dialogs, tavix::SettingsView, tavix::Desktop, tavix:
     void activate() override {}
     void terminate() override {}
     void startRepeatingTimer(double, std::function<void()>) override {}
+    void runAfter(double, std::function<void()>) override {}
     tavix::InstanceClaim claimInstance(tavix::ApplicationDelegate&) override { return tavix::InstanceClaim::claimed; }
 };
 

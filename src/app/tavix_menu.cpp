@@ -52,6 +52,13 @@ void TavixMenu::applicationDidFinishLaunching() {
     if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) perform(Command::showSettings);
     ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
     watchState();
+    // Without a tray the application would be invisible: say so, once, beside the window that does everything the
+    // menu does.
+    ports_.application.runAfter(kNoTraySeconds, [this] {
+        if (ports_.item.shown()) return;
+        showSettings();
+        alert(std::string(kNoTrayHelp.title), std::string(kNoTrayHelp.text));
+    });
 }
 
 void TavixMenu::watchState() {
@@ -97,8 +104,8 @@ bool TavixMenu::activateAction(const std::string& name) {
 
 void TavixMenu::refresh() {
     refreshStatusAndLabels();
-    // Some tray hosts never say that the menu opens: keep its rows current while it is closed.
-    if (!ports_.item.menuOpen()) ports_.item.setMenu(menuRows());
+    // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
+    ports_.item.setMenu(menuRows());
 }
 
 void TavixMenu::refreshStatusAndLabels() {

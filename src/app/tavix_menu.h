@@ -69,6 +69,9 @@ struct Options {
 using Environment = std::map<std::string, std::string>;
 using ProcessCompletion = std::function<void(std::int32_t status, std::string output)>;
 
+// Seconds after start at which a desktop that shows no tray icon is told so.
+inline constexpr double kNoTraySeconds = 10;
+
 // The application: holds what it keeps in memory and forwards each command to the subsystem that carries it out.
 // Main thread only.
 class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {

@@ -15,7 +15,7 @@ class NoStatusItem final : public StatusItem {
     void create(const std::string&, StatusItemDelegate&) override {}
     void setTooltip(const std::string&) override {}
     void setMenu(const std::vector<MenuRow>&) override {}
-    bool menuOpen() const override { return false; }
+    bool shown() const override { return false; }
 };
 
 // Nor a settings window.
@@ -34,14 +34,17 @@ class LoopApplication final : public Application {
     void terminate() override { loop_.stop(); }
     void startRepeatingTimer(double seconds, std::function<void()> tick) override { repeat(seconds, std::move(tick)); }
     InstanceClaim claimInstance(ApplicationDelegate&) override { return InstanceClaim::unavailable; }
+    void runAfter(double seconds, std::function<void()> fn) override { loop_.after(duration(seconds), std::move(fn)); }
 
   private:
+    static EventLoop::Clock::duration duration(double seconds) {
+        return std::chrono::duration_cast<EventLoop::Clock::duration>(std::chrono::duration<double>(seconds));
+    }
     void repeat(double seconds, std::function<void()> tick) {
-        loop_.after(std::chrono::duration_cast<EventLoop::Clock::duration>(std::chrono::duration<double>(seconds)),
-                    [this, seconds, tick] {
-                        tick();
-                        repeat(seconds, tick);
-                    });
+        loop_.after(duration(seconds), [this, seconds, tick] {
+            tick();
+            repeat(seconds, tick);
+        });
     }
 
     EventLoop& loop_;

@@ -34,6 +34,8 @@ class Application {
     virtual void startRepeatingTimer(double seconds, std::function<void()> tick) = 0;
     // Claims the running copy of this user session for `delegate` (kept for the life of the process).
     virtual InstanceClaim claimInstance(ApplicationDelegate& delegate) = 0;
+    // Calls `fn` once on the main thread after `seconds`.
+    virtual void runAfter(double seconds, std::function<void()> fn) = 0;
 };
 
 }  // namespace tavix

@@ -21,9 +21,10 @@ class StatusItem {
     // Shows the icon (as soon as the desktop has a tray) with the status menu attached.
     virtual void create(const std::string& accessibleName, StatusItemDelegate& delegate) = 0;
     virtual void setTooltip(const std::string& text) = 0;
+    // The rows of the menu, also while it is open.
     virtual void setMenu(const std::vector<MenuRow>& rows) = 0;
-    // True while the menu is on screen; its rows are then left alone.
-    virtual bool menuOpen() const = 0;
+    // True while a tray on the desktop shows the icon.
+    virtual bool shown() const = 0;
 };
 
 }  // namespace tavix

@@ -28,6 +28,12 @@ inline constexpr HelpText kUpdateHelp{
     "Open Devices → Link a computer and run the macOS installer again. Your existing pairing is retained. The "
     "installer updates both the bridge and this menu bar app.\n\nQuitting this menu does not stop the background "
     "bridge."};
+// Shown once, with the settings window, when no tray has shown the icon a while after start.
+inline constexpr HelpText kNoTrayHelp{
+    "No tray found",
+    "This desktop shows no tray icons. The Tavix Link icon appears by itself once a tray is there; on GNOME, turn on "
+    "the AppIndicator extension (Debian package gnome-shell-extension-appindicator). Starting Tavix Link again brings "
+    "this window back."};
 
 // The address of the server's devices page; nothing when server + "/phone" is not a URL.
 std::optional<std::string> devicesPage(const std::string& server);

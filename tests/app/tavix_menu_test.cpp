@@ -158,16 +158,46 @@ TEST(Refresh, LiveLabelsOnceTheWindowExists) {
                                                     "Sign in to Claude or Codex CLI", "Ready when you are"}));
 }
 
-TEST(Refresh, MenuRowsFollowWhileClosedAndWaitWhileOpen) {
+TEST(Refresh, MenuRowsFollowEveryRefresh) {
+    // Some panels never say that their menu closed: nothing may wait for that.
     TestApp app;
     app.menu->applicationDidFinishLaunching();
-    const int sets = app.item.menuSets;
-    app.item.open = true;
-    app.menu->refresh();
-    EXPECT_EQ(app.item.menuSets, sets);
-    app.item.open = false;
-    app.menu->refresh();
-    EXPECT_EQ(app.item.menuSets, sets + 1);
+    app.item.delegate->menuWillOpen();
+    test::writeFile(app.root() / "token", "t");
+    app.writeStatus({{"connected", true}});
+    app.application.tick();
+    EXPECT_EQ(app.item.rows.front().title, "Tavix Link · Connected");
+}
+
+TEST(Startup, WithoutATrayTheWindowAndOneAlertAfterTenSeconds) {
+    struct Case {
+        bool inTray;
+        bool paired;
+        std::vector<bool> presents;  // of the settings window, centred or not
+    } cases[] = {
+        {true, true, {}},
+        {true, false, {true}},
+        {false, true, {true}},
+        {false, false, {true, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "in tray " << c.inTray << ", paired " << c.paired);
+        TestApp app;
+        if (c.paired) test::writeFile(app.root() / "token", "t");
+        app.menu->applicationDidFinishLaunching();
+        ASSERT_EQ(app.application.later.size(), 1u);
+        EXPECT_EQ(app.application.later[0].first, 10.0);
+        app.item.inTray = c.inTray;
+        app.application.later[0].second();
+        EXPECT_EQ(app.settings.presents, c.presents);
+        const std::vector<test::Message> alerts = {{"No tray found",
+                                                    "This desktop shows no tray icons. The Tavix Link icon appears "
+                                                    "by itself once a tray is there; on GNOME, turn on the "
+                                                    "AppIndicator extension (Debian package "
+                                                    "gnome-shell-extension-appindicator). Starting Tavix Link again "
+                                                    "brings this window back."}};
+        EXPECT_EQ(app.dialogs.alerts, c.inTray ? std::vector<test::Message>{} : alerts);
+    }
 }
 
 TEST(StatusMenu, OpeningRebuildsOnceFromFreshState) {

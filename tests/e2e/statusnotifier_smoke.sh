@@ -46,13 +46,12 @@ tooltip_is() {
     [ "$LAST_SEEN" = "$1" ]
 }
 
-# The menu's labels in order, separators left out. dbusmenu marks a mnemonic with "_", and Qt's own escape of "&"
-# may come through as "&&" or "_&": both are undone to the text a panel shows.
+# The menu's labels in order, separators left out, exactly as the panel gets them.
 menu_labels() {
-    dbusmenu GetLayout 0 -1 '[]' | grep -o "'label': <'[^']*'>" | sed -e "s/^'label': <'//" -e "s/'>\$//" -e 's/_\(.\)/\1/g' -e 's/&&/\&/g'
+    dbusmenu GetLayout 0 -1 '[]' | grep -o "'label': <'[^']*'>" | sed -e "s/^'label': <'//" -e "s/'>\$//"
 }
 
-# The panel draws IconPixmap (the item names no theme icon): at least one non-empty image with some ink in it.
+# For panels that do not find the themed icon: at least one non-empty image with some ink in it.
 icon_drawn() {
     local pixmaps
     pixmaps=$(item_property IconPixmap)
@@ -104,6 +103,13 @@ wait_for 20 "tooltip \"Tavix Link · Not paired\"" tooltip_is "Tavix Link · Not
 pass "tooltip reads \"Tavix Link · Not paired\""
 wait_for 10 "drawn icon pixmap" icon_drawn
 pass "icon pixmap drawn: $(item_property IconPixmap | grep -o '([0-9]*, [0-9]*, ' | tr -d '(,' | awk '{printf "%s%sx%s", sep, $1, $2; sep = ", "}')"
+[ "$(item_property Title)" = "(<'Tavix Link'>,)" ] || fail "the item's title is $(item_property Title)"
+# The themed icon by name, found beside the program in the build tree.
+icon_name=$(item_property IconName | cut -d"'" -f2)
+theme_path=$(item_property IconThemePath | cut -d"'" -f2)
+[ -f "$theme_path/hicolor/scalable/apps/$icon_name.svg" ] ||
+    fail "no icon $icon_name under the item's icon folder \"$theme_path\""
+pass "title \"Tavix Link\", icon $icon_name in $theme_path"
 
 MENU_PATH=$(item_property Menu | grep -o "objectpath '[^']*'" | cut -d"'" -f2)
 [ -n "$MENU_PATH" ] || fail "the item names no menu: $(item_property Menu)"

@@ -163,6 +163,18 @@ if command -v xprop >/dev/null 2>&1 && command -v import >/dev/null 2>&1 && comm
     drawn_in_red() { [ "$(red_pixels)" -ge 20 ]; }
     wait_for 15 "icon drawn in the tray's text colour" drawn_in_red
     pass "icon drawn in the colour the tray asked for ($(red_pixels) red pixels)"
+    # A theme switch while running: the tray names another colour.
+    for window in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
+        xprop -id "$window" -f _NET_SYSTEM_TRAY_COLORS 32c \
+            -set _NET_SYSTEM_TRAY_COLORS 0,0,65535,0,0,65535,0,0,65535,0,0,65535 2>/dev/null || true
+    done
+    blue_pixels() {
+        import -display "$DISPLAY" -window root -crop "${icon_w}x${icon_h}+${icon_x}+${icon_y}" +repage -depth 8 txt:- 2>/dev/null |
+            awk '/#0000FF/ {n++} END {print n + 0}'
+    }
+    drawn_in_blue() { [ "$(blue_pixels)" -ge 20 ] && [ "$(red_pixels)" -eq 0 ]; }
+    wait_for 15 "icon redrawn in the tray's new text colour" drawn_in_blue
+    pass "icon redrawn when the tray changed its colour ($(blue_pixels) blue pixels)"
 else
     note "no check of the tray's text colour: xprop or ImageMagick is missing"
 fi

@@ -26,7 +26,10 @@ for size in 16 22 24 32 48 64 128 256 512 1024; do
   height=$(od -An -tu1 -j20 -N4 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4}')
   [ "$width" = "$size" ] && [ "$height" = "$size" ] || fail "icon $size is ${width}x${height}"
 done
-echo "installed: binary, desktop entry, autostart entry, metainfo, icons 16..1024"
+# The tray icon by name, which panels colour themselves.
+grep -q 'class="ColorScheme-Text"' "$share/icons/hicolor/scalable/apps/app.tavix.menu-symbolic.svg" ||
+  fail "symbolic tray icon missing"
+echo "installed: binary, desktop entry, autostart entry, metainfo, icons 16..1024, symbolic tray icon"
 
 "$work/usr/bin/tavix-menu" --self-test | grep -q "checks passed" || fail "installed binary does not run"
 
@@ -87,4 +90,6 @@ if command -v dpkg-shlibdeps >/dev/null; then
   grep -q "./etc/xdg/autostart/app.tavix.menu.desktop" "$work/contents" || fail "the package lacks the autostart entry"
   dpkg-deb -e "$deb" "$work/control"
   grep -qx "/etc/xdg/autostart/app.tavix.menu.desktop" "$work/control/conffiles" || fail "the autostart entry is no conffile"
+  grep -q "./usr/share/icons/hicolor/scalable/apps/app.tavix.menu-symbolic.svg" "$work/contents" ||
+    fail "the package lacks the symbolic tray icon"
 fi

@@ -141,31 +141,5 @@ TEST(Logo, TheBitmapIsLookedUpAtEveryUse) {
     }
 }
 
-TEST(MenuBarLogo, PaintsTheHeadAtAnySizeAndRatio) {
-    const QColor colour(30, 200, 90);
-    const QIcon icon = menuBarLogo(colour);
-    for (auto [size, ratio] : {std::pair{18, 1.0}, {22, 2.0}, {16, 1.5}, {64, 1.0}}) {
-        SCOPED_TRACE(testing::Message() << size << "@" << ratio);
-        const QPixmap pixmap = icon.pixmap(QSize(size, size), ratio);
-        const int pixels = qRound(size * ratio);
-        ASSERT_EQ(pixmap.size(), QSize(pixels, pixels));
-        EXPECT_EQ(pixmap.devicePixelRatio(), ratio);
-        const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
-        // Drawn only in the colour asked for.
-        const QRect off =
-            boundingBox(image, [&](const QColor& p) { return p.alpha() >= 200 && distance(p, colour) > 0.02; });
-        EXPECT_TRUE(off.isNull());
-        // In an 18-unit grid with y up: corners and the middle of the face empty; the head's side and mouth drawn.
-        const auto alphaAt = [&](double x, double y) {
-            return image.pixelColor(int(x / 18 * pixels), int((18 - y) / 18 * pixels)).alpha();
-        };
-        EXPECT_EQ(alphaAt(0.2, 0.2), 0);
-        EXPECT_EQ(alphaAt(17.5, 17.5), 0);
-        EXPECT_EQ(alphaAt(9, 8.5), 0);
-        EXPECT_GT(alphaAt(1.5, 8.65), 150);
-        EXPECT_GT(alphaAt(9.0, 6.6), 100) << "the zigzag mouth";
-    }
-}
-
 }  // namespace
 }  // namespace tavix

@@ -18,7 +18,7 @@ struct Tray final : StatusItemDelegate {
     void perform(Command command) override { performed.push_back(command); }
     QList<QAction*> actions() const { return item.menu()->actions(); }
 
-    TrayItem item;
+    TrayItem item{QDBusConnection(QStringLiteral("none"))};
     std::function<void()> onOpen = [] {};
     std::vector<Command> performed;
 };
@@ -103,18 +103,21 @@ TEST(TrayItem, NewRowsUpdateTheActionsInPlaceUnlessTheShapeChanges) {
     expectShows(tray.actions(), rows);
 }
 
-TEST(TrayItem, OpeningAsksTheDelegateAndTracksTheOpenState) {
+TEST(TrayItem, OpeningAsksTheDelegateAndANewShapeWaitsUntilTheMenuHasClosed) {
     Tray tray;
     tray.item.setMenu(kRows);
     auto rows = kRows;
     rows[0].title = "Tavix Link · Server unreachable";
     tray.onOpen = [&] { tray.item.setMenu(rows); };
-    EXPECT_FALSE(tray.item.menuOpen());
     tray.item.menu()->popup(QPoint(10, 10));
-    EXPECT_TRUE(tray.item.menuOpen());
+    expectShows(tray.actions(), rows);
+    auto longer = rows;
+    longer.insert(longer.begin() + 2, row("Working…", {}, false));
+    tray.item.setMenu(longer);
     expectShows(tray.actions(), rows);
     tray.item.menu()->hide();
-    EXPECT_FALSE(tray.item.menuOpen());
+    QCoreApplication::processEvents();
+    expectShows(tray.actions(), longer);
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/application.h"
@@ -74,7 +76,7 @@ class FakeStatusItem final : public StatusItem {
         rows = newRows;
         ++menuSets;
     }
-    bool menuOpen() const override { return open; }
+    bool shown() const override { return inTray; }
 
     int creations = 0;
     std::string accessibleName;
@@ -82,7 +84,7 @@ class FakeStatusItem final : public StatusItem {
     std::string tooltip;
     std::vector<MenuRow> rows;
     int menuSets = 0;
-    bool open = false;
+    bool inTray = true;
 };
 
 class FakeSettingsView final : public SettingsView {
@@ -126,12 +128,14 @@ class FakeApplication final : public Application {
         claimedFor = &delegate;
         return claim;
     }
+    void runAfter(double seconds, std::function<void()> fn) override { later.push_back({seconds, std::move(fn)}); }
     int activations = 0;
     int terminations = 0;
     InstanceClaim claim = InstanceClaim::unavailable;  // as without a session bus: the lock file decides
     ApplicationDelegate* claimedFor = nullptr;
     std::optional<double> timerSeconds;
     std::function<void()> tick;
+    std::vector<std::pair<double, std::function<void()>>> later;
 };
 
 class FakeClock final : public Clock {

@@ -79,28 +79,6 @@ void paintVectorLogo(QPainter& painter, qreal s) {
     painter.fillPath(place.map(glyph), srgb(0.05, 0.13, 0.13));
 }
 
-class MenuBarIconEngine final : public QIconEngine {
-  public:
-    explicit MenuBarIconEngine(QColor color) : color_(color) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
-        paintMenuBarLogo(*painter, rect, color_);
-    }
-    // Qt asks for device pixels here (and sets the pixel ratio of the result itself).
-    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        paintMenuBarLogo(painter, QRectF(QPointF(0, 0), QSizeF(size)), color_);
-        return pixmap;
-    }
-    QIconEngine* clone() const override { return new MenuBarIconEngine(color_); }
-    QString key() const override { return QStringLiteral("tavix-menubar"); }
-
-  private:
-    QColor color_;
-};
-
 // Painting the logo loads the font database and Inter: a tray that is never opened never pays for it.
 class LogoIconEngine final : public QIconEngine {
   public:
@@ -161,51 +139,8 @@ QImage logo(int size, qreal devicePixelRatio) {
     return image;
 }
 
-void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(rect.topLeft());
-    painter.scale(rect.width() / 18.0, rect.height() / 18.0);
-    const qreal s = 18.0;
-
-    QPen pen(color, 1.5);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(flipped(s, 1.5, 2.3, 15.0, 12.7), 5, 5);
-
-    pen.setWidthF(1.4);
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    painter.drawLine(QPointF(5.0, s - 14.3), QPointF(4.2, s - 16.0));
-
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    painter.drawEllipse(flipped(s, 3.3, 15.6, 1.7, 1.7));
-
-    QPainterPath face;
-    face.moveTo(4.2, s - 9.1);
-    face.cubicTo(5.0, s - 10.8, 6.5, s - 10.8, 7.3, s - 9.1);
-    face.moveTo(10.7, s - 9.1);
-    face.cubicTo(11.5, s - 10.8, 13.0, s - 10.8, 13.8, s - 9.1);
-    face.moveTo(6.3, s - 6.7);
-    face.lineTo(7.6, s - 5.3);
-    face.lineTo(9.0, s - 6.7);
-    face.lineTo(10.4, s - 5.3);
-    face.lineTo(11.7, s - 6.7);
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(face);
-    painter.restore();
-}
-
 QIcon logoIcon() {
     return QIcon(new LogoIconEngine);
-}
-
-QIcon menuBarLogo(const QColor& color) {
-    return QIcon(new MenuBarIconEngine(color));
 }
 
 int renderIcon(const QString& path, QString* error) {

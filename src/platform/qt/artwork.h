@@ -23,11 +23,6 @@ QImage logo(int size, qreal devicePixelRatio = 1.0);
 // own colours (the status menu's header row is disabled, its logo is not greyed).
 QIcon logoIcon();
 
-// The tray icon: an outlined robot head drawn in `color` on an 18-unit grid scaled to `rect`.
-void paintMenuBarLogo(QPainter& painter, const QRectF& rect, const QColor& color);
-// An icon that paints the tray shape at whatever size and pixel ratio the tray asks for.
-QIcon menuBarLogo(const QColor& color);
-
 // Writes the 1024-pixel logo as a PNG file, replacing `path` in one step. Returns the exit status (0 on success);
 // a write failure also fills `error`.
 int renderIcon(const QString& path, QString* error);

@@ -33,4 +33,8 @@ InstanceClaim QtApplication::claimInstance(ApplicationDelegate& delegate) {
     return instance_.claim(delegate);
 }
 
+void QtApplication::runAfter(double seconds, std::function<void()> fn) {
+    QTimer::singleShot(static_cast<int>(seconds * 1000), this, [fn = std::move(fn)] { fn(); });
+}
+
 }  // namespace tavix

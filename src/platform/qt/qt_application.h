@@ -15,6 +15,7 @@ class QtApplication final : public QObject, public Application {
     void terminate() override;
     void startRepeatingTimer(double seconds, std::function<void()> tick) override;
     InstanceClaim claimInstance(ApplicationDelegate& delegate) override;
+    void runAfter(double seconds, std::function<void()> fn) override;
 
   private:
     QTimer timer_;

@@ -1,7 +1,7 @@
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QString>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -12,11 +12,7 @@
 namespace tavix {
 namespace {
 
-bool statusNotifierHostPresent() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || bus.interface() == nullptr) return false;
-    return bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
-}
+constexpr int kSettleMs = 1000;
 
 xcb_connection_t* x11Connection() {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -49,8 +45,7 @@ xcb_window_t xembedTrayOwner(xcb_connection_t* connection) {
 
 }  // namespace
 
-bool trayHostPresent() {
-    if (statusNotifierHostPresent()) return true;
+bool xembedTrayPresent() {
     xcb_connection_t* connection = x11Connection();
     return connection != nullptr && xembedTrayOwner(connection) != XCB_NONE;
 }
@@ -72,6 +67,51 @@ std::optional<QColor> trayForeground() {
     }
     std::free(reply);
     return foreground;
+}
+
+TrayColourWatch::TrayColourWatch(std::function<void()> changed) : changed_(std::move(changed)) {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr) return;
+    colours_ = atom(connection, "_NET_SYSTEM_TRAY_COLORS", false);
+    manager_ = atom(connection, "MANAGER", false);
+    followSoon();
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+TrayColourWatch::~TrayColourWatch() {
+    if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+void TrayColourWatch::followSoon() {
+    // Qt sets its own event mask on the tray's window once it has docked there, which replaces ours: come after it.
+    QTimer::singleShot(kSettleMs, &context_, [this] {
+        follow();
+        changed_();
+    });
+}
+
+void TrayColourWatch::follow() {
+    xcb_connection_t* connection = x11Connection();
+    owner_ = connection != nullptr ? xembedTrayOwner(connection) : XCB_NONE;
+    if (owner_ == XCB_NONE) return;
+    // Qt already follows this window's structure (it learns so when the tray goes away): keep that, add properties.
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(connection, owner_, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
+}
+
+bool TrayColourWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* property = static_cast<const xcb_property_notify_event_t*>(message);
+        if (property->window == owner_ && property->atom == colours_) changed_();
+    } else if (type == XCB_CLIENT_MESSAGE) {
+        const auto* client = static_cast<const xcb_client_message_event_t*>(message);
+        if (client->type == manager_) followSoon();
+    }
+    return false;
 }
 
 }  // namespace tavix

@@ -1,0 +1,476 @@
+// The tray item and its menu on a private session bus, against a strict panel of our own: a watcher that only takes
+// items while it says a host is registered, and a host that reads everything through D-Bus and counts the signals.
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "platform/qt/dbus_menu.h"
+#include "platform/qt/dbus_types.h"
+#include "platform/qt/tray_item.h"
+#include "support/temp_dir.h"
+
+namespace tavix {
+namespace {
+
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kMenu = QStringLiteral("com.canonical.dbusmenu");
+
+bool waitFor(const std::function<bool()>& done, int milliseconds = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// A dbus-daemon of its own for one test.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        test::writeFile(dir_ / "bus.conf",
+                        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                        "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>session"
+                        "</type><listen>unix:path=" +
+                            (dir_ / "bus").string() +
+                            "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                            "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--config-file=") + QString::fromStdString((dir_ / "bus.conf").string()),
+                       QStringLiteral("--nofork"), QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});
+        if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
+            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        }
+    }
+    ~PrivateBus() {
+        for (const QString& name : names_) QDBusConnection::disconnectFromBus(name);
+        daemon_.kill();
+        daemon_.waitForFinished(5000);
+    }
+    bool up() const { return !address_.isEmpty(); }
+    // A client connection of its own, with its own unique name.
+    QDBusConnection connect(const QString& name) {
+        names_.append(name);
+        return QDBusConnection::connectToBus(address_, name);
+    }
+
+  private:
+    test::TempDir dir_;
+    QProcess daemon_;
+    QString address_;
+    QStringList names_;
+};
+
+class Watcher final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER host)
+
+  public:
+    Watcher(QDBusConnection bus, bool hostRegistered) : host(hostRegistered), bus_(std::move(bus)) {
+        bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllContents);
+        bus_.registerService(kWatcher);
+    }
+    ~Watcher() override { stop(); }
+    void stop() { bus_.unregisterService(kWatcher); }
+    void hostArrives() {
+        host = true;
+        Q_EMIT StatusNotifierHostRegistered();
+    }
+
+    bool host;
+    QStringList items;
+    int refused = 0;
+
+  public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) { host ? void(items.append(service)) : void(++refused); }
+
+  Q_SIGNALS:
+    void StatusNotifierHostRegistered();
+
+  private:
+    QDBusConnection bus_;
+};
+
+// The panel's side: reads through D-Bus, counts what the item and its menu announce.
+class Host final : public QObject {
+    Q_OBJECT
+  public:
+    Host(QDBusConnection bus, QString service) : bus_(std::move(bus)), service_(std::move(service)) {
+        for (const char* name : {"NewToolTip", "NewIcon", "NewTitle", "NewStatus"})
+            bus_.connect(service_, QStringLiteral("/StatusNotifierItem"), kItem, QLatin1String(name), this,
+                         SLOT(seen(QDBusMessage)));
+        for (const char* name : {"LayoutUpdated", "ItemsPropertiesUpdated"})
+            bus_.connect(service_, QStringLiteral("/MenuBar"), kMenu, QLatin1String(name), this,
+                         SLOT(seen(QDBusMessage)));
+    }
+
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service_, path, interface, method);
+        message.setArguments(arguments);
+        // The item answers from this thread: keep its events running while waiting.
+        return bus_.call(message, QDBus::BlockWithGui, 5000);
+    }
+    QDBusMessage menu(const QString& method, const QVariantList& arguments = {}) {
+        return call(QStringLiteral("/MenuBar"), kMenu, method, arguments);
+    }
+    QVariant property(const QString& name) {
+        const QDBusMessage reply =
+            call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("Get"), {kItem, name});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    // What was announced since the last call; signals sent before a reply arrive before it.
+    QStringList announced() {
+        call(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+        QCoreApplication::processEvents();
+        return std::exchange(signals_, {});
+    }
+    QDBusMessage lastUpdate;  // the last ItemsPropertiesUpdated
+
+    std::pair<uint, DBusMenuLayout> layout() {
+        const QDBusMessage reply = menu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
+        DBusMenuLayout layout;
+        reply.arguments().value(1).value<QDBusArgument>() >> layout;
+        return {reply.arguments().value(0).toUInt(), layout};
+    }
+
+  private Q_SLOTS:
+    void seen(const QDBusMessage& message) {
+        signals_.append(message.member());
+        if (message.member() == QLatin1String("ItemsPropertiesUpdated")) lastUpdate = message;
+    }
+
+  private:
+    QDBusConnection bus_;
+    QString service_;
+    QStringList signals_;
+};
+
+struct Delegate final : StatusItemDelegate {
+    void menuWillOpen() override { onOpen(); }
+    void perform(Command command) override { performed.push_back(command); }
+    std::function<void()> onOpen = [] {};
+    std::vector<Command> performed;
+};
+
+MenuRow row(std::string title, std::optional<Command> command = {}, bool enabled = true,
+            std::optional<bool> checked = {}, bool logo = false) {
+    return {false, std::move(title), command, enabled, checked, logo};
+}
+const MenuRow kSeparator{true, "", {}, false, {}, false};
+
+const std::vector<MenuRow> kRows = {
+    row("Tavix Link · Connected", {}, false, {}, true),
+    row("host_name.example", {}, false),
+    kSeparator,
+    row("Connection & Settings…", Command::showSettings),
+    row("Restart Local Bridge", Command::restart, false),
+    row("Start at Login", Command::toggleLogin, true, true),
+    kSeparator,
+    row("Quit Menu Bar App", Command::quit),
+};
+
+// One panel with its watcher and host, and the item under test.
+struct Desktop : testing::Test {
+    void SetUp() override {
+        registerDBusTypes();
+        if (!bus.up()) GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup.sh installs it)";
+        item = std::make_unique<TrayItem>(bus.connect(QStringLiteral("app")));
+    }
+    void start(bool hostRegistered = true) {
+        watcher = std::make_unique<Watcher>(bus.connect(QStringLiteral("watcher")), hostRegistered);
+        item->create("Tavix Link", delegate);
+        host = std::make_unique<Host>(bus.connect(QStringLiteral("host")), item->serviceName());
+        item->setMenu(kRows);
+        ASSERT_TRUE(waitFor([&] { return !watcher->items.isEmpty() || !hostRegistered; }));
+        // As a panel does once an item registers.
+        host->layout();
+        host->announced();
+    }
+    int idOf(const QString& label) {
+        for (const DBusMenuLayout& child : host->layout().second.children)
+            if (child.properties.value(QStringLiteral("label")).toString() == label) return child.id;
+        return -1;
+    }
+
+    PrivateBus bus;
+    Delegate delegate;
+    std::unique_ptr<TrayItem> item;
+    std::unique_ptr<Watcher> watcher;
+    std::unique_ptr<Host> host;
+};
+
+TEST_F(Desktop, RegistersOnceAHostIsThereAndAgainWithEachNewWatcher) {
+    start(/*hostRegistered=*/false);
+    waitFor([] { return false; }, 1500);
+    EXPECT_TRUE(watcher->items.isEmpty());
+    EXPECT_EQ(watcher->refused, 0) << "asked a watcher without a host";
+    EXPECT_FALSE(item->shown());
+
+    QElapsedTimer since;
+    since.start();
+    watcher->hostArrives();
+    ASSERT_TRUE(waitFor([&] { return item->shown(); }));
+    EXPECT_LT(since.elapsed(), 2000);
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^org\\.kde\\.StatusNotifierItem-%1-1$").arg(QCoreApplication::applicationPid()))
+                    .match(watcher->items.value(0))
+                    .hasMatch())
+        << watcher->items.value(0).toStdString();
+    EXPECT_EQ(watcher->items.size(), 1);
+
+    // The panel restarts: its watcher goes, a new one comes and knows nothing of the item; its host registers
+    // moments later, while the item is still asking (waybar).
+    watcher->stop();
+    ASSERT_TRUE(waitFor([&] { return !item->shown(); }));
+    Watcher restarted(bus.connect(QStringLiteral("watcher2")), false);
+    restarted.hostArrives();
+    ASSERT_TRUE(waitFor([&] { return item->shown(); }));
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(restarted.items, watcher->items) << "registered once";
+}
+
+TEST_F(Desktop, ItemPropertiesAndOneSignalPerChange) {
+    start();
+    const std::pair<const char*, QVariant> expected[] = {
+        {"Id", QStringLiteral("app.tavix.menu")},
+        {"Title", QStringLiteral("Tavix Link")},
+        {"Category", QStringLiteral("ApplicationStatus")},
+        {"Status", QStringLiteral("Active")},
+        {"ItemIsMenu", true},
+        {"IconName", QStringLiteral("app.tavix.menu-symbolic")},
+    };
+    for (const auto& [name, value] : expected) EXPECT_EQ(host->property(QLatin1String(name)), value) << name;
+    EXPECT_EQ(host->property(QStringLiteral("Menu")).value<QDBusObjectPath>().path(), QStringLiteral("/MenuBar"));
+
+    DBusImageList images;
+    host->property(QStringLiteral("IconPixmap")).value<QDBusArgument>() >> images;
+    ASSERT_FALSE(images.isEmpty());
+    for (const DBusImage& image : images) {
+        EXPECT_EQ(image.width, image.height) << "square, so no panel stretches it";
+        ASSERT_EQ(image.pixels.size(), qsizetype(image.width) * image.height * 4);
+        // ARGB in network byte order: the first byte of each pixel is its alpha.
+        int opaque = 0;
+        for (qsizetype i = 0; i < image.pixels.size(); i += 4) opaque += uchar(image.pixels[i]) == 255;
+        EXPECT_GT(opaque, image.width * image.height / 5) << image.width;
+    }
+
+    struct Step {
+        const char* tooltip;
+        QStringList announced;
+    } steps[] = {
+        {"Tavix Link · Not paired", {QStringLiteral("NewToolTip")}},
+        {"Tavix Link · Not paired", {}},
+        {"Tavix Link · Connected", {QStringLiteral("NewToolTip")}},
+    };
+    for (const Step& step : steps) {
+        item->setTooltip(step.tooltip);
+        EXPECT_EQ(host->announced(), step.announced) << step.tooltip;
+        DBusToolTip tip;
+        host->property(QStringLiteral("ToolTip")).value<QDBusArgument>() >> tip;
+        EXPECT_EQ(tip.title, QString::fromUtf8(step.tooltip));
+    }
+}
+
+TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
+    start();
+    auto rows = kRows;
+    rows[1].title = "Pair_Phone & Q&A";
+    item->setMenu(rows);
+    EXPECT_EQ(host->announced(), QStringList{QStringLiteral("ItemsPropertiesUpdated")});
+    const auto [revision, layout] = host->layout();
+    ASSERT_EQ(layout.children.size(), qsizetype(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QVariantMap& p = layout.children[qsizetype(i)].properties;
+        const MenuRow& r = rows[i];
+        SCOPED_TRACE(r.title);
+        EXPECT_EQ(p.value(QStringLiteral("type")).toString(), r.separator ? "separator" : "");
+        if (r.separator) continue;
+        EXPECT_EQ(p.value(QStringLiteral("label")).toString(), QString::fromStdString(r.title).replace("_", "__"));
+        EXPECT_EQ(p.value(QStringLiteral("enabled")).toBool(), r.enabled);
+        EXPECT_EQ(p.value(QStringLiteral("toggle-type")).toString(), r.checked ? "checkmark" : "");
+        EXPECT_EQ(p.value(QStringLiteral("toggle-state"), -1).toInt(), r.checked ? int(*r.checked) : -1);
+        const QImage logo = QImage::fromData(p.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
+        EXPECT_EQ(logo.size(), r.logo ? QSize(17, 17) : QSize(0, 0));
+    }
+
+    // Rows change on a refresh, or when the host opens the menu (which must say whether to read the layout again).
+    struct Change {
+        const char* what;
+        std::function<void(std::vector<MenuRow>&)> change;
+        bool onOpening;
+        QStringList announced;
+        uint revisions;
+    } changes[] = {
+        {"nothing", [](auto&) {}, false, {}, 0},
+        {"nothing, opening", [](auto&) {}, true, {}, 0},
+        {"texts and flags",
+         [](auto& r) {
+             r[0].title = "Tavix Link · Paused";
+             r[4].enabled = true;
+             r[5].checked = false;
+         },
+         false,
+         {QStringLiteral("ItemsPropertiesUpdated")},
+         0},
+        {"a row more",
+         [](auto& r) { r.insert(r.begin() + 2, row("Working…", {}, false)); },
+         false,
+         {QStringLiteral("LayoutUpdated")},
+         1},
+        {"a text, opening",
+         [](auto& r) { r[1].title = "other.example"; },
+         true,
+         {QStringLiteral("ItemsPropertiesUpdated")},
+         0},
+        {"a row less, opening", [](auto& r) { r.erase(r.begin() + 2); }, true, {QStringLiteral("LayoutUpdated")}, 1},
+    };
+    uint now = revision;
+    const int quit = idOf(QStringLiteral("Quit Menu Bar App"));
+    DBusMenuItemList flagsChanged;
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        c.change(rows);
+        int opened = 0;
+        delegate.onOpen = [&] {
+            ++opened;
+            item->setMenu(rows);
+        };
+        if (c.onOpening) {
+            EXPECT_EQ(host->menu(QStringLiteral("AboutToShow"), {0}).arguments().value(0).toBool(), c.revisions > 0);
+            EXPECT_EQ(opened, 1);
+        } else {
+            item->setMenu(rows);
+        }
+        EXPECT_EQ(host->announced(), c.announced);
+        now += c.revisions;
+        EXPECT_EQ(host->layout().first, now);
+        EXPECT_EQ(idOf(QStringLiteral("Quit Menu Bar App")), quit) << "a row that stays keeps its id";
+        if (c.what == std::string_view("texts and flags"))
+            host->lastUpdate.arguments().value(0).value<QDBusArgument>() >> flagsChanged;
+    }
+    delegate.onOpen = [] {};
+    // The changed properties alone, for the rows that changed.
+    ASSERT_EQ(flagsChanged.size(), 3);
+    EXPECT_EQ(flagsChanged[0].properties.keys(), QStringList{QStringLiteral("label")});
+    EXPECT_EQ(flagsChanged[1].properties, (QVariantMap{{QStringLiteral("enabled"), true}}));
+    EXPECT_EQ(flagsChanged[2].properties, (QVariantMap{{QStringLiteral("toggle-state"), 0}}));
+
+    // Ids the menu does not have: an error, left out, or listed as such.
+    EXPECT_EQ(host->menu(QStringLiteral("GetLayout"), {4242, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
+    DBusMenuItemList found;
+    host->menu(QStringLiteral("GetGroupProperties"),
+               {QVariant::fromValue(QList<int>{quit, 4242}), QStringList{"label"}})
+            .arguments()
+            .value(0)
+            .value<QDBusArgument>() >>
+        found;
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].properties, (QVariantMap{{QStringLiteral("label"), QStringLiteral("Quit Menu Bar App")}}));
+    const QDBusMessage group =
+        host->menu(QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(QList<int>{0, 4242})});
+    EXPECT_EQ(qdbus_cast<QList<int>>(group.arguments().value(0)), QList<int>{});
+    EXPECT_EQ(qdbus_cast<QList<int>>(group.arguments().value(1)), QList<int>{4242});
+}
+
+TEST_F(Desktop, AClickRunsItsCommandOnceAndActivateOpensTheWindow) {
+    start();
+    struct Case {
+        QString label;  // of the row clicked; empty: an id the menu does not have
+        QString event;
+        std::vector<Command> performed;
+        bool error;
+    } cases[] = {
+        {QStringLiteral("Quit Menu Bar App"), QStringLiteral("clicked"), {Command::quit}, false},
+        {QStringLiteral("Start at Login"), QStringLiteral("hovered"), {}, false},
+        {QStringLiteral("Restart Local Bridge"), QStringLiteral("clicked"), {}, false},
+        {QStringLiteral("Tavix Link · Connected"), QStringLiteral("clicked"), {}, false},
+        {QString(), QStringLiteral("clicked"), {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label.toStdString() + " " + c.event.toStdString());
+        delegate.performed.clear();
+        const int id = c.label.isEmpty() ? 4242 : idOf(c.label);
+        const QDBusMessage reply =
+            host->menu(QStringLiteral("Event"), {id, c.event, QVariant::fromValue(QDBusVariant(0)), 0u});
+        EXPECT_EQ(reply.type() == QDBusMessage::ErrorMessage, c.error);
+        waitFor([] { return false; }, 100);
+        EXPECT_EQ(delegate.performed, c.performed);
+    }
+
+    delegate.performed.clear();
+    const DBusMenuEventList events{
+        {idOf(QStringLiteral("Connection & Settings…")), QStringLiteral("clicked"), QDBusVariant(0), 0},
+        {4242, QStringLiteral("clicked"), QDBusVariant(0), 0}};
+    const QDBusMessage group = host->menu(QStringLiteral("EventGroup"), {QVariant::fromValue(events)});
+    EXPECT_EQ(qdbus_cast<QList<int>>(group.arguments().value(0)), QList<int>{4242});
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
+
+    // A host that ignores ItemIsMenu activates the item: the settings window, never a menu of our own.
+    delegate.performed.clear();
+    host->call(QStringLiteral("/StatusNotifierItem"), kItem, QStringLiteral("Activate"), {0, 0});
+    ASSERT_TRUE(waitFor([&] { return !delegate.performed.empty(); }));
+    EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
+}
+
+TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasReturned) {
+    registerDBusTypes();
+    Delegate delegate;
+    QByteArray png = "first";
+    int drawn = 0;
+    DBusMenu menu(delegate, [&] {
+        ++drawn;
+        return png;
+    });
+    int updates = 0;
+    QList<DBusMenuItem> last;
+    QObject::connect(&menu, &DBusMenu::ItemsPropertiesUpdated, &menu, [&](const DBusMenuItemList& items, auto) {
+        ++updates;
+        last = items;
+    });
+    menu.setRows(kRows);
+    EXPECT_EQ(drawn, 0) << "nobody asked yet";
+    DBusMenuLayout layout;
+    menu.GetLayout(0, -1, {}, layout);
+    EXPECT_EQ(drawn, 1);
+    EXPECT_EQ(layout.children.value(0).properties.value(QStringLiteral("icon-data")).toByteArray(), png);
+
+    struct Opening {
+        QByteArray png;
+        int updates;
+    } openings[] = {{"first", 0}, {"second", 1}, {"second", 1}};
+    for (const Opening& opening : openings) {
+        png = opening.png;
+        menu.AboutToShow(0);
+        EXPECT_EQ(updates, opening.updates) << opening.png.constData();
+    }
+    EXPECT_EQ(drawn, 4);
+    ASSERT_EQ(last.size(), 1);
+    EXPECT_EQ(last[0].properties, (QVariantMap{{QStringLiteral("icon-data"), QByteArray("second")}}));
+
+    // The host waits for its call before it closes the menu; a dialog must not open under it.
+    menu.Event(layout.children.last().id, QStringLiteral("clicked"), QDBusVariant(0), 0);
+    EXPECT_TRUE(delegate.performed.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delegate.performed, std::vector{Command::quit});
+}
+
+}  // namespace
+}  // namespace tavix
+
+#include "status_notifier_test.moc"
