@@ -7,10 +7,13 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libxcb1-dev
   nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev liburiparser-dev libplist-dev libutf8proc-dev
+  libqrencode-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates
   xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11 libglib2.0-bin
   desktop-file-utils appstream
+  # the command line's tests: QR codes read back, its man page and shell completions checked
+  zbar-tools man-db zsh fish
   # fuzzing (the fuzz preset)
   clang libclang-rt-14-dev libexpat1-dev
   # the application at run time

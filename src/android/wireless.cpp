@@ -15,6 +15,12 @@ bool contains(std::string_view text, std::string_view phrase) {
 
 }  // namespace
 
+std::optional<std::string> adbPath(const Config& config) {
+    auto adb = config.find("ADB");
+    if (adb == config.end() || adb->second.empty()) return std::nullopt;
+    return adb->second;
+}
+
 bool adbSucceeded(std::int32_t status, std::string_view output) {
     if (status != 0) return false;
     std::string lower(output);
@@ -49,10 +55,9 @@ void runWireless(TavixMenu& menu, bool pair) {
         return;
     }
 
-    const Config config = menu.config();
-    auto adb = config.find("ADB");
-    if (adb == config.end() || adb->second.empty()) {
-        menu.alert("ADB missing", "Run the Devices installer to install Android platform tools.");
+    const auto adb = adbPath(menu.config());
+    if (!adb) {
+        menu.alert(std::string(kAdbMissingTitle), std::string(kAdbMissingText));
         return;
     }
 
@@ -60,17 +65,14 @@ void runWireless(TavixMenu& menu, bool pair) {
     const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
     const std::vector<std::string> arguments{pair ? "pair" : "connect", address};
     menu.process(
-        adb->second, arguments, input, {}, menu.options().adbTimeout,
-        [&menu, pair, command = quotedCommand(adb->second, arguments)](std::int32_t status, const std::string& output) {
+        *adb, arguments, input, {}, menu.options().adbTimeout,
+        [&menu, pair, command = quotedCommand(*adb, arguments)](std::int32_t status, const std::string& output) {
             if (!adbSucceeded(status, output)) {
-                menu.alert("Connection failed", outputOrStatus(output, command, status));
+                menu.alert(std::string(kConnectionFailed), outputOrStatus(output, command, status));
             } else if (pair) {
-                menu.alert("Phone paired",
-                           output +
-                               "\nIf the phone does not appear, choose Connect Android and use the main "
-                               "Wireless debugging port.");
+                menu.alert(std::string(kPhonePaired), output + std::string(kPairedHint));
             } else {
-                menu.alert("Phone connected", output);
+                menu.alert(std::string(kPhoneConnected), output);
             }
         });
 }

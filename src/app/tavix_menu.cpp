@@ -75,8 +75,7 @@ void TavixMenu::watchState() {
             }
         });
     };
-    watcher_ = std::make_unique<StateWatcher>(
-        root(), std::vector<std::string>{"status.json", "paused", "token", "no-login", "config"}, std::move(changed));
+    watcher_ = std::make_unique<StateWatcher>(root(), shownEntries(), std::move(changed));
 }
 
 bool TavixMenu::claimInstance() {

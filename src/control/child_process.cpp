@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "control/process_text.h"
+#include "control/running_children.h"
 #include "control/unique_fd.h"
 #include "platform/error.h"
 
@@ -172,6 +173,7 @@ class ChildRun {
             if (!waitForEvents()) break;
         }
         drainBlocking();
+        leaveChild(pid_);
         int waitStatus = 0;
         while (::waitpid(pid_, &waitStatus, 0) < 0 && errno == EINTR) {
         }
@@ -300,6 +302,8 @@ ChildResult runChild(const ChildRequest& request) {
         }
         return startFailure(request.executable, err);
     }
+    // The program is ending: this child must not outlive it.
+    if (!enterChild(pid)) ::kill(-pid, SIGTERM);
     // Five seconds for the group to end at the limit, or the limit itself when it is shorter.
     const Clock::duration grace = std::clamp<Clock::duration>(deadline - Clock::now(), {}, std::chrono::seconds(5));
     ChildRun run(pid, std::move(pidfd), std::move(input.write), std::move(output.read), request.input, deadline, grace,

@@ -1,28 +1,15 @@
 #include "platform/uuid.h"
 
-#include <sys/random.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <random>
+
+#include "platform/random_bytes.h"
 
 namespace tavix {
 
 std::string makeUuid() {
     std::array<std::uint8_t, 16> bytes{};
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        ssize_t got = ::getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-        if (got > 0) {
-            filled += static_cast<std::size_t>(got);
-        } else if (got < 0 && errno != EINTR) {
-            // No kernel randomness (very old kernel or seccomp): fall back to the library's source.
-            std::random_device device;
-            for (auto& byte : bytes) byte = static_cast<std::uint8_t>(device());
-            filled = bytes.size();
-        }
-    }
+    fillRandom(bytes.data(), bytes.size());
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
 

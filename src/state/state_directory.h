@@ -4,11 +4,18 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/error.h"
 #include "state/config.h"
 
 namespace tavix {
+
+// The entries whose changes alter what is shown of the state.
+inline const std::vector<std::string>& shownEntries() {
+    static const std::vector<std::string> names{"status.json", "paused", "token", "no-login", "config"};
+    return names;
+}
 
 // The directory shared with the bridge. Nothing is cached: every call reads the environment and the disk anew.
 class StateDirectory {

@@ -5,12 +5,16 @@
 
 namespace tavix {
 
-void openDevices(TavixMenu& menu) {
+std::optional<std::string> devicesPage(const std::string& server) {
     // Appended without normalising: a server ending in "/" gives "//phone", as it always has.
-    const std::string address = menu.server() + "/phone";
+    std::string address = server + "/phone";
     auto parts = parseUrl(address);
-    if (!parts || parts->scheme.empty()) return;
-    menu.ports().desktop.openUrl(address);
+    if (!parts || parts->scheme.empty()) return std::nullopt;
+    return address;
+}
+
+void openDevices(TavixMenu& menu) {
+    if (auto address = devicesPage(menu.server())) menu.ports().desktop.openUrl(*address);
 }
 
 void openLogs(TavixMenu& menu) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tavix {
@@ -33,6 +35,8 @@ inline constexpr HelpText kNoTrayHelp{
     "the AppIndicator extension (Debian package gnome-shell-extension-appindicator). Starting Tavix Link again brings "
     "this window back."};
 
+// The address of the server's devices page; nothing when server + "/phone" is not a URL.
+std::optional<std::string> devicesPage(const std::string& server);
 // The server's devices page in the browser; nothing when server + "/phone" is not a URL.
 void openDevices(TavixMenu& menu);
 // The bridge's log in the desktop's viewer.

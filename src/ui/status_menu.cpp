@@ -13,11 +13,14 @@ void separator(std::vector<MenuRow>& menu) {
 }
 
 std::string phoneRow(const Device& device) {
-    const std::string& label = device.state == "device" ? device.screen : device.state;
-    return "Phone: " + device.model + " · " + label;
+    return "Phone: " + device.model + " · " + phoneLabel(device);
 }
 
 }  // namespace
+
+const std::string& phoneLabel(const Device& device) {
+    return device.state == "device" ? device.screen : device.state;
+}
 
 MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused) {
     MenuInputs in;

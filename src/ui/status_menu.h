@@ -29,6 +29,9 @@ MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused
 // Appends one row: enabled exactly when it has a command. Returns it so the caller can adjust it.
 MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command);
 
+// What a phone row says after the model: the screen state of a ready phone, else the phone's state.
+const std::string& phoneLabel(const Device& device);
+
 // The rows of the status menu, top to bottom.
 std::vector<MenuRow> statusMenu(const MenuInputs& in);
 

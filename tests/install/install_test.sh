@@ -33,6 +33,35 @@ echo "installed: binary, desktop entry, autostart entry, metainfo, icons 16..102
 
 "$work/usr/bin/tavix-menu" --self-test | grep -q "checks passed" || fail "installed binary does not run"
 
+# The command line: beside the tray application, with its manual page and completions where man and shells look.
+[ -x "$work/usr/bin/tavix" ] || fail "bin/tavix missing"
+TAVIX_HOME="$work/state" "$work/usr/bin/tavix" status | grep -qx "Paired: no" || fail "installed tavix does not run"
+page="$share/man/man1/tavix.1.gz"
+[ -f "$page" ] || fail "man page missing"
+if command -v man >/dev/null; then
+  rendered=$(MANWIDTH=100 man --warnings -l "$page" 2>"$work/man-warnings") || fail "man page does not render"
+  [ ! -s "$work/man-warnings" ] || fail "man page warnings: $(cat "$work/man-warnings")"
+  for word in "tavix phone pair --qr" "EXIT STATUS" "TAVIX_HOME"; do
+    grep -qF -- "$word" <<<"$rendered" || fail "man page lacks $word"
+  done
+  echo "man page renders"
+fi
+completions=("$share/bash-completion/completions/tavix" "$share/zsh/vendor-completions/_tavix"
+  "$share/fish/vendor_completions.d/tavix.fish")
+for file in "${completions[@]}"; do [ -f "$file" ] || fail "$file missing"; done
+# Each shell completes the commands and the words after them.
+got=$(bash -c 'source "$1"; COMP_WORDS=(tavix phone pair ""); COMP_CWORD=3; _tavix; echo "${COMPREPLY[*]}"' _ \
+  "${completions[0]}")
+[ "$got" = "--qr --help" ] || fail "bash completes 'tavix phone pair' with '$got'"
+got=$(bash -c 'source "$1"; COMP_WORDS=(tavix l); COMP_CWORD=1; _tavix; echo "${COMPREPLY[*]}"' _ "${completions[0]}")
+[ "$got" = "login logs" ] || fail "bash completes 'tavix l' with '$got'"
+if command -v zsh >/dev/null; then zsh -n "${completions[1]}" || fail "zsh completion does not parse"; fi
+if command -v fish >/dev/null; then
+  got=$(fish -c 'source $argv[1]; complete -C "tavix login "' "${completions[2]}" | tr '\n' ' ')
+  [ "$got" = "off on " ] || fail "fish completes 'tavix login' with '$got'"
+fi
+echo "installed: tavix, its man page and bash, zsh and fish completions"
+
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$share/applications/app.tavix.menu.desktop" || fail "desktop entry invalid"
   desktop-file-validate "$autostart" || fail "autostart entry invalid"
@@ -49,11 +78,15 @@ if command -v dpkg-shlibdeps >/dev/null; then
   [ -n "$deb" ] || fail "no .deb made"
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "package $(basename "$deb"): Depends: $depends"
-  for lib in libqt6widgets6 libcurl4 libplist3 liburiparser1 libutf8proc2; do
+  for lib in libqt6widgets6 libcurl4 libplist3 liburiparser1 libutf8proc2 libqrencode4; do
     case "$depends" in *"$lib"*) ;; *) fail "the package does not depend on $lib" ;; esac
   done
   dpkg-deb -c "$deb" > "$work/contents"
   grep -q "./usr/bin/tavix-menu" "$work/contents" || fail "the package lacks the program"
+  for file in ./usr/bin/tavix ./usr/share/man/man1/tavix.1.gz ./usr/share/bash-completion/completions/tavix \
+    ./usr/share/zsh/vendor-completions/_tavix ./usr/share/fish/vendor_completions.d/tavix.fish; do
+    grep -q " $file\$" "$work/contents" || fail "the package lacks $file"
+  done
   grep -q "./etc/xdg/autostart/app.tavix.menu.desktop" "$work/contents" || fail "the package lacks the autostart entry"
   dpkg-deb -e "$deb" "$work/control"
   grep -qx "/etc/xdg/autostart/app.tavix.menu.desktop" "$work/control/conffiles" || fail "the autostart entry is no conffile"

@@ -1,0 +1,78 @@
+#include "cli/terminal_dialogs.h"
+
+#include "ui/alert_outcome.h"
+
+namespace tavix::cli {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool isYes(std::string answer) {
+    for (char& c : answer) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return answer == "y" || answer == "yes";
+}
+
+}  // namespace
+
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return std::string(text);
+}
+
+void printMessage(Terminal& terminal, bool success, const std::string& title, const std::string& text) {
+    std::ostream& stream = success ? terminal.out() : terminal.err();
+    stream << terminal.paint(title, success ? Style::success : Style::failure) << '\n';
+    if (!text.empty()) stream << text << (text.back() == '\n' ? "" : "\n");
+    stream << std::flush;
+}
+
+void TerminalDialogs::alert(const std::string& title, const std::string& text) {
+    if (silent_) return;
+    const bool success = reportsSuccess(title);
+    spoke_ = true;
+    failed_ = failed_ || !success;
+    printMessage(terminal_, success, title, text);
+}
+
+std::optional<std::vector<std::string>> TerminalDialogs::form(const std::string& title, const std::string& text,
+                                                              const std::vector<FormField>& fields,
+                                                              const std::string&) {
+    bool introduced = false;
+    std::vector<std::string> answers;
+    for (const FormField& field : fields) {
+        if (auto given = answers_.find(field.label); given != answers_.end()) {
+            answers.push_back(trimmed(given->second));
+            continue;
+        }
+        if (!introduced && terminal_.inputIsTerminal()) {
+            terminal_.err() << terminal_.paint(title, Style::bold) << '\n' << text << '\n';
+            introduced = true;
+        }
+        const std::string prompt = field.label + (field.value.empty() ? "" : " [" + field.value + "]") + ": ";
+        auto typed = terminal_.ask(prompt, field.secure);
+        if (!typed) {
+            declined_ = true;
+            return std::nullopt;
+        }
+        std::string answer = trimmed(*typed);
+        answers.push_back(answer.empty() ? field.value : answer);
+    }
+    return answers;
+}
+
+bool TerminalDialogs::confirm(const std::string& title, const std::string& text, const std::string& button) {
+    if (confirmAll_) return true;
+    bool granted = false;
+    if (terminal_.inputIsTerminal()) {
+        terminal_.err() << terminal_.paint(title, Style::bold) << '\n' << text << '\n';
+        auto typed = terminal_.ask(button + "? [y/N] ", false);
+        granted = typed && isYes(trimmed(*typed));
+    }
+    declined_ = declined_ || !granted;
+    return granted;
+}
+
+}  // namespace tavix::cli

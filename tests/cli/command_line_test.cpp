@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_harness.h"
+#include "support/https_test_server.h"
+
+namespace tavix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliHarness;
+
+TEST(CommandLine, UsageHelpAndVersion) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        bool onOutput;  // else on standard error
+        std::string says;
+    } cases[] = {
+        {{}, 2, false, "tavix: a command is needed\n\nUsage: tavix COMMAND"},
+        {{"--help"}, 0, true, "  phone pair --qr            pair an Android phone by QR code\n"},
+        {{"--version"}, 0, true, "tavix 1.0.0\n"},
+        {{"frob"}, 2, false, "tavix: unknown command 'frob'"},
+        {{"status", "--yes"}, 2, false, "unknown option '--yes'\n\nUsage: tavix status"},
+        {{"login", "maybe"}, 2, false, "Usage: tavix login on|off"},
+        {{"phone", "pair", "--qr", "10.0.0.2:5555"}, 2, false, "--qr takes no address"},
+        {{"phone", "connect", "a:1", "b:2"}, 2, false, "unexpected argument 'b:2'"},
+        {{"pair", "--server"}, 2, false, "--server needs a URL"},
+        {{"phone", "--help"}, 0, true, "Usage: tavix phone pair [ADDRESS]"},
+        {{"disconnect", "-h"}, 0, true, "-y, --yes"},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        const auto result = cli.run(c.arguments);
+        const std::string& stream = c.onOutput ? result.out : result.err;
+        EXPECT_EQ(result.status, c.status) << c.says;
+        EXPECT_NE(stream.find(c.says), std::string::npos) << stream;
+        EXPECT_TRUE((c.onOutput ? result.err : result.out).empty()) << c.says;
+    }
+}
+
+// Every form of status.json the status model knows, as `status --json` tells it.
+TEST(CommandLine, StatusAsJson) {
+    using Json = nlohmann::json;
+    struct Case {
+        const char* members;  // beside an "at" `age` ms old
+        double age;
+        const char* markers;   // token and paused
+        const char* expected;  // the keys that depend on them
+    } cases[] = {
+        {"", 0, "", R"({"connection":"Not paired","fresh":true,"working":false,"error":null,"phones":[]})"},
+        {R"("connected":true,"busy":"job")", 0, "tp", R"({"connection":"Pausing · current task finishing"})"},
+        {R"("connected":true)", 30'000, "tp", R"({"connection":"Paused","fresh":false,"paused":true})"},
+        {R"("connected":true,"computer":true,"error":"down","devices":[{"model":"M"}])", 26'000, "t",
+         R"({"connection":"Bridge not running","error":null,"phones":[],"computer":false})"},
+        {R"("connected":true,"busy":"job","computer":true)", 24'000, "t",
+         R"({"connection":"Task in progress","working":true,"computer":true})"},
+        {R"("connected":true,"busy":true,"computer":"true")", -60'000, "t",
+         R"({"connection":"Connected","fresh":true,"working":false,"computer":false})"},
+        {R"("connected":"true","error":"offline")", 0, "t", R"({"connection":"Server unreachable","error":"offline"})"},
+        {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])", 0, "t",
+         R"({"error":null,"phones":[{"model":"Android","state":"unknown","label":"unknown"},)"
+         R"({"model":"Android","state":"unknown","label":"unknown"}]})"},
+        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},{"state":"x"}])", 0,
+         "t",
+         R"({"phones":[{"model":"P","state":"device","label":"on"},{"model":"A","state":"device","label":"connected"},)"
+         R"({"model":"Android","state":"x","label":"x"}]})"},
+        {R"("devices":[{"model":"M"},3],"error":404)", 0, "t", R"({"phones":[],"error":null,"paired":true})"},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        cli.writeStatus(c.members, c.age);
+        if (std::string(c.markers).find('t') != std::string::npos) test::writeFile(cli.root() / "token", "t");
+        if (std::string(c.markers).find('p') != std::string::npos) test::writeFile(cli.root() / "paused", "");
+        const auto result = cli.run({"status", "--json"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        const Json json = Json::parse(result.out);
+        const Json expected = Json::parse(c.expected);
+        for (const auto& [key, value] : expected.items()) {
+            EXPECT_EQ(json[key], value) << key << " of " << c.members;
+        }
+    }
+    // What is not a status object at all reads as no status; the other keys come from the other files.
+    for (const std::string text : {"[1,2]", "{\"at\":", "{\"error\":\"\xff\"}", "\xEF\xBB\xBF{\"at\":1}"}) {
+        CliHarness cli;
+        test::writeFile(cli.root() / "status.json", text);
+        test::writeFile(cli.root() / "config", "SERVER=https://example.test:8443\n");
+        test::writeFile(cli.root() / "no-login", "");
+        EXPECT_EQ(Json::parse(cli.run({"status", "--json"}).out),
+                  Json::parse(R"({"connection":"Not paired","server":"https://example.test:8443",)"
+                              R"("host":"example.test","paired":false,"paused":false,"startAtLogin":false,)"
+                              R"("fresh":false,"working":false,"error":null,"phones":[],"computer":false})"))
+            << text;
+    }
+}
+
+TEST(CommandLine, StatusLinesAreTheMenuInformationRows) {
+    struct Case {
+        std::string members;
+        double age;
+        std::string lines;
+    } cases[] = {
+        {R"("connected":true,"computer":true,"error":"TLS handshake failed",)"
+         R"("devices":[{"model":"Pixel 7","state":"device","screen":"on"},{"model":"A","state":"offline"}])",
+         0,
+         "Tavix Link · Connected\nexample.test\nTLS handshake failed\nPhone: Pixel 7 · on\nPhone: A · offline\n"
+         "Computer tasks available\nPaused: no\nStart at login: yes\nPaired: yes\n"},
+        {R"("connected":true,"devices":[])", 0,
+         "Tavix Link · Connected\nexample.test\nNo Android phone connected\nSign in to Claude or Codex CLI\n"
+         "Paused: no\nStart at login: yes\nPaired: yes\n"},
+        {R"("connected":true,"error":"old")", 40'000,
+         "Tavix Link · Bridge not running\nexample.test\nPhone status unavailable\nPaused: no\nStart at login: yes\n"
+         "Paired: yes\n"},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        cli.writeStatus(c.members, c.age);
+        test::writeFile(cli.root() / "token", "t");
+        test::writeFile(cli.root() / "config", "SERVER=https://example.test/\n");
+        const auto result = cli.run({"status"});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, c.lines);
+    }
+}
+
+// Words split at spaces.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) result.push_back(word);
+    return result;
+}
+
+// The bridge's control: the menu's checks and messages, what changes in the state directory, what systemctl runs.
+TEST(CommandLine, BridgeControl) {
+    const std::string unit = " app.tavix.link.service\n";
+    struct Case {
+        std::string arguments;
+        std::string before;  // files in the state directory
+        std::string status;  // status.json members, when there is one
+        int systemctl;       // its exit status
+        int exit;
+        std::string says;   // how standard output (for 0) or standard error begins
+        std::string after;  // which of token, paused, no-login and status.json are there afterwards
+        std::string calls;  // of systemctl
+    } cases[] = {
+        {"pause", "token", "", 0, 0, "New tasks paused.\n", "token paused", ""},
+        {"pause", "token paused", "", 0, 0, "New tasks are already paused.\n", "token paused", ""},
+        {"resume", "token paused", "", 0, 0, "New tasks resumed.\n", "token", ""},
+        {"resume", "token", "", 0, 0, "New tasks are not paused.\n", "token", ""},
+        {"pause", "", "", 0, 1, "Not paired\nPair this computer with an account first: tavix pair\n", "", ""},
+        {"restart", "token", "", 0, 0, "The local bridge has been restarted.\n", "token", "--user restart" + unit},
+        {"restart", "", "", 0, 1, "Not paired\n", "", ""},
+        {"restart", "token", R"("busy":"job")", 0, 1,
+         "Task still running\nWait for the current task to finish before restarting.\n", "token status.json", ""},
+        {"restart", "token", "", 1, 1, "Could not start bridge\n", "token",
+         "--user restart" + unit + "--user daemon-reload\n"},
+        {"login off", "", "", 0, 0, "Start at login is now off.\n", "no-login", "--user disable" + unit},
+        {"login on", "", "", 0, 0, "Start at login is already on.\n", "", ""},
+        {"login on", "no-login", "", 1, 1, "Could not update login setting\n", "no-login", "--user enable" + unit},
+        {"disconnect", "token", "", 0, 1, "Not disconnected\nStandard input is not a terminal", "token", ""},
+        {"disconnect --yes", "token", R"("connected":true)", 0, 0, "This computer is disconnected", "",
+         "--user stop" + unit},
+        {"disconnect -y", "token", R"("busy":"job")", 0, 1,
+         "Task still running\nWait for the current task to finish before disconnecting.\n", "token status.json", ""},
+        {"disconnect --yes", "token", R"("connected":true)", 5, 1, "Could not stop bridge\n", "token status.json",
+         "--user stop" + unit},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        for (const auto& file : words(c.before)) test::writeFile(cli.root() / file, "");
+        if (!c.status.empty()) cli.writeStatus(c.status);
+        test::writeFile(cli.dir / "systemctl.status", std::to_string(c.systemctl));
+        const auto result = cli.run(words(c.arguments));
+        EXPECT_EQ(result.status, c.exit) << c.arguments << result.err;
+        EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u)
+            << c.arguments << ": " << result.out << result.err;
+        std::string after;
+        for (const char* file : {"token", "paused", "no-login", "status.json"}) {
+            if (fs::exists(cli.root() / file)) after += (after.empty() ? "" : " ") + std::string(file);
+        }
+        EXPECT_EQ(after, c.after) << c.arguments;
+        EXPECT_EQ(cli.calls("systemctl"), c.calls) << c.arguments;
+    }
+}
+
+// Pairing: the server and the code from the command line and standard input, the same checks and branches.
+TEST(CommandLine, PairsWithTheServer) {
+    test::HttpsTestServer server;
+    const std::string token(64, 'a');
+    server.route("/api/link/claim", 200, R"({"token":")" + token + "\"}");
+    server.route("/link", 200, "echo installed; printf t > \"$TAVIX_HOME/token\"");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        bool installed;  // config names NODE and ADB
+        int exit;
+        std::string says;
+        bool paired;
+    } cases[] = {
+        {{"pair", "--server", server.base() + "/"},
+         "234567\n",
+         true,
+         0,
+         "Mac paired\nThe bridge is reconnecting. Check the menu for connection status.\n",
+         true},
+        {{"pair"}, server.base() + "\n 234567 \n", false, 0, "Tavix is ready\n", true},
+        {{"pair", "--server=" + server.base()}, "123456\n", true, 1, "Check pairing details\n", false},
+        {{"pair", "--server", server.base() + "/x"}, "234567\n", true, 1, "Invalid server\n", false},
+        {{"pair"}, "", true, 1, "Cancelled\n", false},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        cli.settings.authorityFile = server.authority();
+        if (c.installed) test::writeFile(cli.root() / "config", "NODE=/n\nADB=/a\nOTHER=1\n");
+        const auto result = cli.run(c.arguments, c.input);
+        EXPECT_EQ(result.status, c.exit) << c.input << result.err;
+        EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u) << result.out << result.err;
+        EXPECT_EQ(fs::exists(cli.root() / "token"), c.paired) << c.input;
+        if (c.paired && c.installed) {
+            EXPECT_EQ(test::readAll(cli.root() / "token"), token);
+            EXPECT_EQ(test::readAll(cli.root() / "config"), "SERVER=" + server.base() + "\nNODE=/n\nADB=/a\n");
+            EXPECT_EQ(cli.calls("systemctl"), "--user restart app.tavix.link.service\n");
+        }
+    }
+}
+
+// The phone commands: the address from the command line or standard input, the code only from standard input.
+TEST(CommandLine, PhonePairAndConnect) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        std::string adbSays;
+        int exit;
+        std::string says;
+        std::string calls;
+    } cases[] = {
+        {{"phone", "pair", "10.0.0.2:37123"},
+         "013579\n",
+         "Successfully paired to 10.0.0.2:37123",
+         0,
+         "Phone paired\nSuccessfully paired to 10.0.0.2:37123\n\nIf the phone does not appear",
+         "pair 10.0.0.2:37123\n"},
+        {{"phone", "connect"},
+         "10.0.0.2:5555\n",
+         "connected to 10.0.0.2:5555",
+         0,
+         "Phone connected\nconnected to 10.0.0.2:5555\n",
+         "connect 10.0.0.2:5555\n"},
+        {{"phone", "connect", "10.0.0.2:5555"},
+         "",
+         "failed to connect",
+         1,
+         "Connection failed\nfailed to connect\n",
+         "connect 10.0.0.2:5555\n"},
+        {{"phone", "pair", "10.0.0.2"}, "013579\n", "", 1, "Check phone details\n", ""},
+        {{"phone", "pair", "10.0.0.2:37123"}, "", "", 1, "Cancelled\n", ""},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        cli.useAdb("cat > \"$d/adb.stdin\"\nprintf '%s\\n' '" + c.adbSays + "'");
+        const auto result = cli.run(c.arguments, c.input);
+        EXPECT_EQ(result.status, c.exit) << c.says << result.err;
+        EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u) << result.out << result.err;
+        EXPECT_EQ(cli.calls("adb"), c.calls);
+        if (c.calls.rfind("pair", 0) == 0) {
+            EXPECT_EQ(test::readAll(cli.dir / "adb.stdin"), "013579\n");
+        }
+    }
+}
+
+TEST(CommandLine, LogsAndDevices) {
+    CliHarness cli;
+    auto result = cli.run({"logs"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("No bridge log\nCould not read " + (cli.root() / "log").string(), 0), 0u) << result.err;
+    const std::string log = "started\n" + std::string(200'000, 'x') + "\nconnected\n";
+    test::writeFile(cli.root() / "log", log);
+    result = cli.run({"logs"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, log);
+
+    test::writeFile(cli.root() / "config", "SERVER=https://example.test:8443\n");
+    result = cli.run({"devices"});
+    EXPECT_EQ(result.out, "https://example.test:8443/phone\n");
+    test::ScopedEnv display("DISPLAY", std::nullopt), wayland("WAYLAND_DISPLAY", std::nullopt);
+    result = cli.run({"devices", "--open"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "https://example.test:8443/phone\n");
+    EXPECT_EQ(result.err.rfind("No desktop\n", 0), 0u);
+    test::writeFile(cli.root() / "config", "SERVER=not a url\n");
+    result = cli.run({"devices"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "No devices page\nThe server setting “not a url” is not an address.\n");
+}
+
+}  // namespace
+}  // namespace tavix

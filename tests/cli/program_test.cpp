@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "cli_harness.h"
+
+namespace tavix {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::CliHarness;
+using test::Program;
+
+std::string commandOutput(const std::string& command) {
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
+    return output;
+}
+
+TEST(CommandLineProgram, LinksNoQt) {
+    const std::string listing = commandOutput(std::string("LD_TRACE_LOADED_OBJECTS=1 ") + TAVIX_CLI_BINARY + " 2>&1");
+    ASSERT_NE(listing.find("libqrencode"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("libQt"), std::string::npos) << listing;
+}
+
+// The code as zbarimg reads it from a picture of the printed half blocks (without colour a block is a light module).
+std::string readQrCode(const std::string& printed, const fs::path& picture) {
+    std::vector<std::vector<bool>> dark;
+    std::size_t width = 0;
+    std::istringstream lines(printed);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("█", 0) != 0 && line.rfind("▀", 0) != 0) continue;
+        std::vector<bool> top, bottom;
+        for (std::size_t i = 0; i + 2 < line.size() + 1; i += line[i] == ' ' ? 1 : 3) {
+            const std::string cell = line[i] == ' ' ? " " : line.substr(i, 3);
+            top.push_back(cell != "█" && cell != "▀");
+            bottom.push_back(cell != "█" && cell != "▄");
+        }
+        width = std::max(width, top.size());
+        dark.push_back(top);
+        dark.push_back(bottom);
+    }
+    constexpr std::size_t kScale = 4;
+    std::ofstream pbm(picture);
+    pbm << "P1\n" << width * kScale << ' ' << dark.size() * kScale << '\n';
+    for (const auto& row : dark) {
+        for (std::size_t repeat = 0; repeat < kScale; ++repeat) {
+            for (std::size_t x = 0; x < width * kScale; ++x)
+                pbm << (x / kScale < row.size() && row[x / kScale] ? "1 " : "0 ");
+            pbm << '\n';
+        }
+    }
+    pbm.close();
+    return commandOutput("zbarimg -q --raw '" + picture.string() + "' 2>/dev/null");
+}
+
+// adb's mDNS listing: another phone all along, ours once the test has read the code, then its connection address.
+constexpr const char* kPhonesOnTheNetwork = R"sh(case "$1" in
+mdns)
+  echo "List of discovered mdns services"
+  printf 'adb-OTHER-1\t_adb-tls-connect._tcp.\t10.0.0.7:40001\n'
+  [ -f "$d/name" ] && printf '%s\t_adb-tls-pairing._tcp.\t10.0.0.9:41234\n' "$(cat "$d/name")"
+  [ -f "$d/paired" ] && printf 'adb-R5CT-x1\t_adb-tls-connect._tcp.\t10.0.0.9:40000\n'
+  [ -f "$d/hang" ] && { [ -f "$d/probed" ] && { echo $$ > "$d/adb.pid"; exec sleep 60; }; touch "$d/probed"; }
+  true ;;
+pair)
+  read code
+  [ "$code" = "$(cat "$d/password")" ] || { echo "Failed: wrong password"; exit 1; }
+  touch "$d/paired"; echo "Successfully paired to $2 [guid=adb-R5CT-x1]" ;;
+connect) echo "connected to $2" ;;
+esac)sh";
+
+TEST(CommandLineProgram, PairsAPhoneByQrCode) {
+    if (commandOutput("command -v zbarimg").empty()) GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
+    CliHarness cli;
+    cli.useAdb(kPhonesOnTheNetwork);
+    test::ScopedEnv noColour("NO_COLOR", "1");
+    Program tavix({"phone", "pair", "--qr"});
+    ASSERT_TRUE(tavix.readUntil("Waiting for the phone")) << tavix.out;
+    const std::string code = readQrCode(tavix.out, cli.dir / "code.pbm");
+    const std::string prefix = "WIFI:T:ADB;S:tavix-";
+    ASSERT_EQ(code.rfind(prefix, 0), 0u) << code << tavix.out;
+    const auto password = code.find(";P:");
+    ASSERT_NE(password, std::string::npos);
+    const std::string name = code.substr(13, password - 13);
+    const std::string secret = code.substr(password + 3, code.find(";;") - password - 3);
+    EXPECT_EQ(name.size(), 16u);
+    EXPECT_EQ(secret.size(), 12u);
+    test::writeFile(cli.dir / "password", secret);
+    test::writeFile(cli.dir / "name", name);
+
+    tavix.readToEnd();
+    EXPECT_EQ(tavix.wait(), 0);
+    EXPECT_NE(tavix.out.find("Phone connected\r\nconnected to 10.0.0.9:40000\r\n"), std::string::npos) << tavix.out;
+    const std::string calls = cli.calls("adb");
+    EXPECT_NE(calls.find("mdns services\npair 10.0.0.9:41234\nmdns services\nconnect 10.0.0.9:40000\n"),
+              std::string::npos)
+        << calls;
+    EXPECT_EQ(calls.find(secret), std::string::npos) << "the password is not an argument";
+}
+
+// Ctrl-C while adb runs: the command ends at once and takes adb with it.
+TEST(CommandLineProgram, InterruptEndsTheQrPairingAndItsChild) {
+    CliHarness cli;
+    cli.useAdb(kPhonesOnTheNetwork);
+    test::writeFile(cli.dir / "hang", "");
+    Program tavix({"phone", "pair", "--qr"});
+    ASSERT_TRUE(tavix.readUntil("Waiting for the phone"));
+    for (int i = 0; i < 500 && !fs::exists(cli.dir / "adb.pid"); ++i) std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(100ms);
+    const pid_t adb = std::stoi(test::readAll(cli.dir / "adb.pid"));
+    ASSERT_TRUE(test::running(adb));
+    tavix.signal(SIGINT);
+    EXPECT_EQ(tavix.wait(3s), 130);
+    for (int i = 0; i < 100 && test::running(adb); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(test::running(adb));
+}
+
+TEST(CommandLine, QrPairingRefusals) {
+    struct Case {
+        std::string adb;
+        std::string says;
+    } cases[] = {
+        // What Debian 12's adb 29 answers.
+        {"echo 'adb: unknown command mdns' >&2; exit 1",
+         "QR pairing unavailable\nThis adb cannot look for phones on the network (it has no “mdns” command"},
+        {"echo 'List of discovered mdns services'", "No phone found\nNo phone answered the QR code within 1 second."},
+        {"", "ADB missing\n"},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        if (!c.adb.empty()) cli.useAdb(c.adb);
+        cli.settings.qr = {1s, 100ms};
+        const auto result = cli.run({"phone", "pair", "--qr"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err.rfind(c.says, 0), 0u) << result.err;
+        // A code is shown only when adb can look for the phone that scans it.
+        EXPECT_EQ(result.out.find("█") != std::string::npos, c.says.rfind("No phone", 0) == 0) << result.out;
+    }
+}
+
+// The commands that run until interrupted print what changes, and end with 0 on Ctrl-C.
+TEST(CommandLineProgram, WatchAndFollowUntilInterrupted) {
+    CliHarness cli;
+    test::writeFile(cli.root() / "token", "t");
+    test::writeFile(cli.root() / "log", "first\n");
+    Program watch({"status", "--watch", "--json"});
+    Program follow({"logs", "-f"});
+    ASSERT_TRUE(watch.readUntil("\"connection\":\"Bridge not running\""));
+    ASSERT_TRUE(follow.readUntil("first\r\n"));
+    cli.writeStatus(R"("connected":true)");
+    std::ofstream(cli.root() / "log", std::ios::app) << "second\n";
+    // At the change, well before the next 3-second reading.
+    EXPECT_TRUE(watch.readUntil("\"connection\":\"Connected\"", 1500ms)) << watch.out;
+    EXPECT_TRUE(follow.readUntil("first\r\nsecond\r\n", 2s)) << follow.out;
+    // A rotated log is read anew from its start.
+    test::writeFile(cli.root() / "log.new", "third\n");
+    fs::rename(cli.root() / "log.new", cli.root() / "log");
+    EXPECT_TRUE(follow.readUntil("second\r\nthird\r\n", 2s)) << follow.out;
+    watch.signal(SIGINT);
+    follow.signal(SIGTERM);
+    EXPECT_EQ(watch.wait(), 0);
+    EXPECT_EQ(follow.wait(), 0);
+}
+
+// On a terminal: the pairing code is not echoed, and colour follows NO_COLOR.
+TEST(CommandLineProgram, TerminalPromptsAndColour) {
+    for (const bool noColour : {false, true}) {
+        CliHarness cli;
+        cli.useAdb("cat > \"$d/adb.stdin\"; echo 'Successfully paired to 10.0.0.2:37123'");
+        test::ScopedEnv colour("NO_COLOR", noColour ? "1" : "");
+        Program tavix({"phone", "pair", "10.0.0.2:37123"});
+        ASSERT_TRUE(tavix.readUntil("Pairing code: ")) << tavix.out;
+        EXPECT_NE(tavix.out.find("Pair Android"), std::string::npos) << tavix.out;
+        tavix.write("246810\n");
+        tavix.readToEnd();
+        EXPECT_EQ(tavix.wait(), 0);
+        EXPECT_EQ(tavix.out.find("246810"), std::string::npos) << "echoed: " << tavix.out;
+        EXPECT_EQ(test::readAll(cli.dir / "adb.stdin"), "246810\n");
+        EXPECT_EQ(tavix.out.find("\x1b[1;32mPhone paired\x1b[0m") != std::string::npos, !noColour) << tavix.out;
+        EXPECT_EQ(tavix.out.find("\x1b[") != std::string::npos, !noColour) << tavix.out;
+    }
+}
+
+}  // namespace
+}  // namespace tavix
