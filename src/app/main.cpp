@@ -117,6 +117,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The session's running copy is asked before the display is reached: a second start whose display is out of
+    // reach (another XDG_RUNTIME_DIR on Wayland) still brings the running copy's window forward and ends quietly.
+    tavix::TavixMenu menu(ports, options);
+    if (!menu.claimInstance()) return 0;
+
     choosePlatform();
     const QtMessageHandler previous = qInstallMessageHandler(startupMessage);
     QApplication app(qt.argc, qt.argv);
@@ -126,7 +131,6 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("app.tavix.menu"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    tavix::TavixMenu menu(ports, options);
     QTimer::singleShot(0, &app, [&menu] { menu.applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
 

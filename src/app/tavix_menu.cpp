@@ -79,16 +79,20 @@ void TavixMenu::watchState() {
 }
 
 bool TavixMenu::claimInstance() {
+    if (instanceClaimed_) return *instanceClaimed_;
     switch (ports_.application.claimInstance(*this)) {
         case InstanceClaim::claimed:
-            return true;
+            instanceClaimed_ = true;
+            break;
         case InstanceClaim::another:
-            return false;
+            instanceClaimed_ = false;
+            break;
         case InstanceClaim::unavailable:
+            instanceLock_ = acquireInstanceLock(options_.instanceLock);
+            instanceClaimed_ = instanceLock_ != -1;
             break;
     }
-    instanceLock_ = acquireInstanceLock(options_.instanceLock);
-    return instanceLock_ != -1;
+    return *instanceClaimed_;
 }
 
 void TavixMenu::reopen() {

@@ -100,7 +100,9 @@ class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {
     bool working() const;
     std::string connectionLabel() const;
 
-    // Start-up, refresh and quit.
+    // Start-up, refresh and quit. claimInstance() may come first, before the display is reached: true when this
+    // process is the session's one running copy (asked once; later calls give the same answer).
+    bool claimInstance();
     void applicationDidFinishLaunching();
     void refresh();
     // The program was started again in this session, or asked for one of its commands by name.
@@ -161,8 +163,6 @@ class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {
   private:
     // refresh() without the menu: status, tooltip and the settings window's live lines.
     void refreshStatusAndLabels();
-    // True when this process is the session's one running copy.
-    bool claimInstance();
     // Refreshes as soon as a state file changes; the timer stays, for a status ages without any change.
     void watchState();
 
@@ -171,6 +171,7 @@ class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {
     StateDirectory state_;
     std::unique_ptr<ServiceManager> service_;
     int instanceLock_ = -1;
+    std::optional<bool> instanceClaimed_;
     // Set while a refresh for a change is queued: a burst of changes queues one.
     std::shared_ptr<std::atomic<bool>> refreshQueued_ = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<StateWatcher> watcher_;

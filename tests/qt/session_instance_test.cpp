@@ -85,6 +85,8 @@ TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRun
         {"other folders", {"XDG_RUNTIME_DIR=" + folder("run"), "HOME=" + folder("home")}, "(none)"},
         {"no runtime folder", {"HOME=" + folder("home3")}, "(none)"},
         {"from a launcher", {"XDG_ACTIVATION_TOKEN=token-1", "DESKTOP_STARTUP_ID=id-1"}, "token-1"},
+        // Another runtime folder on Wayland puts the display out of reach: the running copy is asked first.
+        {"display out of reach", {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=wayland-nowhere"}, "(none)"},
     };
     QStringList expected;
     for (const auto& start : starts) {
