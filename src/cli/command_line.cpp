@@ -47,6 +47,8 @@ class Session {
 
     int run(const Invocation& invocation) {
         begin(invocation);
+        // A pairing may run the set-up script for minutes, a phone command half a minute: say so to whoever watches.
+        if (menu_.operation && !qr_ && terminal_.inputIsTerminal()) terminal_.err() << "Working…\n" << std::flush;
         const auto idle = [this] { return !menu_.operation; };
         if (loop_.run(idle) == EventLoop::End::interrupted) {
             // Nothing new begins and nothing more is said; what runs is asked to end, and given a moment to.
