@@ -1,0 +1,269 @@
+// What the end-to-end panel tests measure, in one program:
+//   rows STATE_DIR                  the status menu's rows as the core builds them for that state directory
+//   served SERVICE PATH             the rows a DBusMenu at SERVICE PATH serves (GetLayout), in the same form
+//   icon REFERENCE SHOT STRIP       where SHOT differs from REFERENCE inside STRIP: the drawn icon, "WxH+X+Y"
+//   contrast SHOT BOX STRIP         contrast of the icon in BOX against the panel around it
+//   menu BEFORE AFTER SLOT          the menu that opened between two screenshots (the clicked slot, which changes
+//                                   too, left out) and the centres of its rows
+// Geometries are "WxH+X+Y" in screen pixels. A row prints as its title, then " (disabled)", " [x]" / " [ ]" for a
+// checkmark and " (logo)" for an image; a separator as "-". Exit status 1: nothing found, 2: bad arguments.
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFile>
+#include <QImage>
+#include <QRect>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "state/state_directory.h"
+#include "state/status.h"
+#include "ui/status_menu.h"
+
+namespace {
+
+using tavix::MenuRow;
+
+std::string describe(bool separator, const std::string& title, bool enabled, std::optional<bool> checked, bool logo) {
+    if (separator) return "-";
+    std::string line = title;
+    if (!enabled) line += " (disabled)";
+    if (checked) line += *checked ? " [x]" : " [ ]";
+    if (logo) line += " (logo)";
+    return line;
+}
+
+int coreRows(const char* stateDir) {
+    const tavix::StateDirectory state{std::filesystem::path(stateDir)};
+    ::setenv("TAVIX_HOME", stateDir, 1);
+    const double now =
+        std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const tavix::Status status = tavix::readStatusFile(state.entryPath("status.json").c_str());
+    tavix::MenuInputs in = tavix::menuInputs(status, now, state.paired(), state.paused());
+    in.loginDisabled = state.loginDisabled();
+    in.server = state.server();
+    for (const MenuRow& row : tavix::statusMenu(in)) {
+        std::printf("%s\n", describe(row.separator, row.title, row.enabled, row.checked, row.logo).c_str());
+    }
+    return 0;
+}
+
+// One GetLayout node: (id, properties, children as variants).
+void printChildren(const QDBusArgument& node) {
+    int id = 0;
+    QVariantMap properties;
+    node.beginStructure();
+    node >> id >> properties;
+    node.beginArray();
+    while (!node.atEnd()) {
+        QDBusVariant child;
+        node >> child;
+        const QDBusArgument item = child.variant().value<QDBusArgument>();
+        int childId = 0;
+        QVariantMap props;
+        item.beginStructure();
+        item >> childId >> props;
+        item.endStructure();
+        if (!props.value(QStringLiteral("visible"), true).toBool()) continue;
+        const bool separator = props.value(QStringLiteral("type")).toString() == QStringLiteral("separator");
+        std::optional<bool> checked;
+        if (props.value(QStringLiteral("toggle-type")).toString() == QStringLiteral("checkmark")) {
+            checked = props.value(QStringLiteral("toggle-state")).toInt() == 1;
+        }
+        const bool logo = props.contains(QStringLiteral("icon-data")) || props.contains(QStringLiteral("icon-name"));
+        std::printf("%s\n", describe(separator, props.value(QStringLiteral("label")).toString().toStdString(),
+                                     props.value(QStringLiteral("enabled"), true).toBool(), checked, logo)
+                                .c_str());
+    }
+    node.endArray();
+    node.endStructure();
+}
+
+int servedRows(const QString& service, const QString& path) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // The test tells its own calls from the panel's by this name.
+    if (const QByteArray file = qgetenv("PROBE_NAMES"); !file.isEmpty()) {
+        QFile names(QString::fromLocal8Bit(file));
+        if (names.open(QIODevice::Append)) names.write(bus.baseService().toUtf8() + '\n');
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("com.canonical.dbusmenu"),
+                                                       QStringLiteral("GetLayout"));
+    call.setArguments({0, -1, QStringList()});
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
+        std::fprintf(stderr, "panel_probe: GetLayout failed: %s\n", qPrintable(reply.errorMessage()));
+        return 1;
+    }
+    printChildren(reply.arguments().at(1).value<QDBusArgument>());
+    return 0;
+}
+
+bool parseBox(const char* text, QRect& box) {
+    const auto match =
+        QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)$")).match(QLatin1String(text));
+    if (!match.hasMatch()) return false;
+    box = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+                match.captured(2).toInt());
+    return true;
+}
+
+std::string boxText(const QRect& box) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%dx%d+%d+%d", box.width(), box.height(), box.x(), box.y());
+    return text;
+}
+
+int distance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+double luminance(QRgb c) {
+    auto linear = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+}
+
+double contrastRatio(QRgb a, QRgb b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QImage load(const char* file) {
+    QImage image(QString::fromLocal8Bit(file));
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+// Bounding box of the pixels inside `area`, but outside `skip`, where the two images differ by more than
+// `threshold`.
+QRect changed(const QImage& a, const QImage& b, QRect area, int threshold, const QRect& skip = QRect()) {
+    area &= a.rect() & b.rect();
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (!skip.contains(x, y) && distance(a.pixel(x, y), b.pixel(x, y)) > threshold) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+// The most common colour of `row` inside `span`, leaving out [skipLeft, skipRight].
+QRgb rowBackground(const QImage& image, int row, int left, int right, int skipLeft, int skipRight) {
+    std::map<QRgb, int> counts;
+    for (int x = left; x <= right; ++x) {
+        if (x < skipLeft || x > skipRight) ++counts[image.pixel(x, row)];
+    }
+    if (counts.empty()) return image.pixel(left, row);
+    return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+}
+
+int iconBox(const char* reference, const char* shot, const char* stripText) {
+    const QImage before = load(reference), after = load(shot);
+    QRect strip;
+    if (before.isNull() || after.isNull() || !parseBox(stripText, strip)) return 2;
+    const QRect box = changed(before, after, strip, 8);
+    // An icon is at least a few pixels across and no larger than a slot of the panel.
+    const int most = 2 * std::min(strip.width(), strip.height());
+    if (box.width() < 6 || box.height() < 6 || box.width() > most || box.height() > most) {
+        std::printf("none %s\n", box.isEmpty() ? "0x0+0+0" : boxText(box).c_str());
+        return 1;
+    }
+    std::printf("%s\n", boxText(box).c_str());
+    return 0;
+}
+
+// The icon's pixels are those in `box` that differ from the panel colour of their row; its contrast is the one
+// that its most visible tenth reaches, so edge smoothing does not count against it and a single odd pixel does not
+// count for it.
+int iconContrast(const char* shot, const char* boxArg, const char* stripArg) {
+    const QImage image = load(shot);
+    QRect box, strip;
+    if (image.isNull() || !parseBox(boxArg, box) || !parseBox(stripArg, strip)) return 2;
+    strip &= image.rect();
+    box &= strip;
+    struct Ink {
+        double ratio;
+        QRgb fg, bg;
+    };
+    std::vector<Ink> ink;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const QRgb bg = rowBackground(image, y, strip.left(), strip.right(), box.left(), box.right());
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QRgb fg = image.pixel(x, y);
+            if (distance(fg, bg) > 3) ink.push_back({contrastRatio(fg, bg), fg, bg});
+        }
+    }
+    if (ink.size() < 12) {
+        std::printf("contrast 1.00 ink %zu\n", ink.size());
+        return 1;
+    }
+    std::sort(ink.begin(), ink.end(), [](const Ink& a, const Ink& b) { return a.ratio < b.ratio; });
+    const Ink& top = ink[ink.size() * 9 / 10];
+    std::printf("contrast %.2f ink %zu fg #%06x bg #%06x\n", top.ratio, ink.size(), top.fg & 0xffffffu,
+                top.bg & 0xffffffu);
+    return 0;
+}
+
+// The menu is what changed besides the clicked slot; its rows are the bands of text (taller than a separator line)
+// inside its frame.
+int openMenu(const char* beforeFile, const char* afterFile, const char* slotText) {
+    const QImage before = load(beforeFile), after = load(afterFile);
+    QRect slot;
+    if (before.isNull() || after.isNull() || !parseBox(slotText, slot)) return 2;
+    const QRect menu = changed(before, after, after.rect(), 16, slot);
+    if (menu.width() < 40 || menu.height() < 40) {
+        std::printf("none\n");
+        return 1;
+    }
+    const QRect inner = menu.adjusted(4, 4, -4, -4);
+    std::map<QRgb, int> counts;
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        for (int x = inner.left(); x <= inner.right(); ++x) ++counts[after.pixel(x, y)];
+    }
+    const QRgb bg =
+        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    std::vector<int> centres;
+    int start = -1;
+    for (int y = inner.top(); y <= inner.bottom() + 1; ++y) {
+        int marks = 0;
+        for (int x = inner.left(); y <= inner.bottom() && x <= inner.right(); ++x) {
+            if (distance(after.pixel(x, y), bg) > 48) ++marks;
+        }
+        if (marks >= 2 && start < 0) start = y;
+        if ((marks < 2 || y > inner.bottom()) && start >= 0) {
+            if (y - start >= 5) centres.push_back((start + y - 1) / 2);
+            start = -1;
+        }
+    }
+    std::printf("%s rows %zu", boxText(menu).c_str(), centres.size());
+    for (int c : centres) std::printf(" %d", c);
+    std::printf("\n");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "rows" && argc == 3) return coreRows(argv[2]);
+    if (command == "served" && argc == 4) {
+        QCoreApplication app(argc, argv);
+        return servedRows(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    if (command == "icon" && argc == 5) return iconBox(argv[2], argv[3], argv[4]);
+    if (command == "contrast" && argc == 5) return iconContrast(argv[2], argv[3], argv[4]);
+    if (command == "menu" && argc == 5) return openMenu(argv[2], argv[3], argv[4]);
+    std::fprintf(stderr, "usage: panel_probe rows|served|icon|contrast|menu ...\n");
+    return 2;
+}
