@@ -4,7 +4,8 @@
 //   icon REFERENCE SHOT STRIP       where SHOT differs from REFERENCE inside STRIP: the drawn icon, "WxH+X+Y"
 //   contrast SHOT BOX STRIP         contrast of the icon in BOX against the panel around it
 //   menu BEFORE AFTER SLOT          the menu that opened between two screenshots (the clicked slot, which changes
-//                                   too, left out) and the centres of its rows
+//                                   too, left out): "WxH+X+Y shape SHAPE rows Y…", SHAPE an "r" for each row and
+//                                   a "-" for each separator from the top, then the rows' centres
 // Geometries are "WxH+X+Y" in screen pixels. A row prints as its title, then " (disabled)", " [x]" / " [ ]" for a
 // checkmark and " (logo)" for an image; a separator as "-". Exit status 1: nothing found, 2: bad arguments.
 
@@ -168,18 +169,51 @@ QRgb rowBackground(const QImage& image, int row, int left, int right, int skipLe
     return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
 }
 
+// Whether `area` of `after` is `before` moved sideways by a few pixels: a neighbour the new icon pushed along.
+bool shifted(const QImage& before, const QImage& after, const QRect& area) {
+    for (int dx = -6; dx <= 6; ++dx) {
+        if (dx == 0) continue;
+        int same = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const int from = std::clamp(x + dx, 0, before.width() - 1);
+                if (distance(after.pixel(x, y), before.pixel(from, y)) <= 8) ++same;
+            }
+        }
+        if (same * 100 >= area.width() * area.height() * 97) return true;
+    }
+    return false;
+}
+
+// The new icon: the changed columns of the strip, in runs, leaving out the runs that only moved.
 int iconBox(const char* reference, const char* shot, const char* stripText) {
     const QImage before = load(reference), after = load(shot);
     QRect strip;
     if (before.isNull() || after.isNull() || !parseBox(stripText, strip)) return 2;
-    const QRect box = changed(before, after, strip, 8);
+    strip &= before.rect() & after.rect();
+    std::vector<QRect> runs;
+    for (int x = strip.left(); x <= strip.right(); ++x) {
+        const QRect column = changed(before, after, QRect(x, strip.top(), 1, strip.height()), 2);
+        if (column.isEmpty()) continue;
+        if (!runs.empty() && x - runs.back().right() <= 3) {
+            runs.back() |= column;
+        } else {
+            runs.push_back(column);
+        }
+    }
+    std::vector<QRect> found;
+    for (const QRect& run : runs) {
+        if (!shifted(before, after, run)) found.push_back(run);
+    }
     // An icon is at least a few pixels across and no larger than a slot of the panel.
-    const int most = 2 * std::min(strip.width(), strip.height());
-    if (box.width() < 6 || box.height() < 6 || box.width() > most || box.height() > most) {
-        std::printf("none %s\n", box.isEmpty() ? "0x0+0+0" : boxText(box).c_str());
+    const int most = 2 * strip.height();
+    if (found.size() != 1 || found[0].width() < 6 || found[0].height() < 6 || found[0].width() > most) {
+        std::printf("none");
+        for (const QRect& run : found) std::printf(" %s", boxText(run).c_str());
+        std::printf("\n");
         return 1;
     }
-    std::printf("%s\n", boxText(box).c_str());
+    std::printf("%s\n", boxText(found[0]).c_str());
     return 0;
 }
 
@@ -215,38 +249,105 @@ int iconContrast(const char* shot, const char* boxArg, const char* stripArg) {
     return 0;
 }
 
-// The menu is what changed besides the clicked slot; its rows are the bands of text (taller than a separator line)
-// inside its frame.
+// The part of the changes between two screenshots that holds the point nearest to `from`: changed pixels in
+// 4-pixel cells, joined with their neighbours. Windows that change elsewhere (focus, a clock) stay apart.
+QRect changedAround(const QImage& before, const QImage& after, const QRect& skip, QPoint from) {
+    const int cell = 4, columns = (after.width() + cell - 1) / cell, rows = (after.height() + cell - 1) / cell;
+    std::vector<char> marked(static_cast<std::size_t>(columns * rows), 0);
+    for (int y = 0; y < after.height(); ++y) {
+        for (int x = 0; x < after.width(); ++x) {
+            if (!skip.contains(x, y) && distance(before.pixel(x, y), after.pixel(x, y)) > 16) {
+                marked[static_cast<std::size_t>((y / cell) * columns + x / cell)] = 1;
+            }
+        }
+    }
+    int seed = -1, best = 0;
+    for (int i = 0; i < columns * rows; ++i) {
+        const int d = std::abs(i % columns * cell - from.x()) + std::abs(i / columns * cell - from.y());
+        if (marked[static_cast<std::size_t>(i)] != 0 && (seed < 0 || d < best)) {
+            seed = i;
+            best = d;
+        }
+    }
+    QRect box;
+    std::vector<int> todo;
+    if (seed >= 0) {
+        todo.push_back(seed);
+        marked[static_cast<std::size_t>(seed)] = 2;
+    }
+    while (!todo.empty()) {
+        const int i = todo.back();
+        todo.pop_back();
+        box |= QRect(i % columns * cell, i / columns * cell, cell, cell);
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int x = i % columns + dx, y = i / columns + dy;
+                if (x < 0 || y < 0 || x >= columns || y >= rows) continue;
+                char& mark = marked[static_cast<std::size_t>(y * columns + x)];
+                if (mark == 1) {
+                    mark = 2;
+                    todo.push_back(y * columns + x);
+                }
+            }
+        }
+    }
+    return box & after.rect();
+}
+
+// The menu that opened next to the clicked slot: its body is the part of the change in the menu's background
+// colour (leaving out a frame or a shadow).
 int openMenu(const char* beforeFile, const char* afterFile, const char* slotText) {
     const QImage before = load(beforeFile), after = load(afterFile);
     QRect slot;
     if (before.isNull() || after.isNull() || !parseBox(slotText, slot)) return 2;
-    const QRect menu = changed(before, after, after.rect(), 16, slot);
-    if (menu.width() < 40 || menu.height() < 40) {
+    const QRect area = changedAround(before, after, slot, slot.center());
+    if (area.width() < 40 || area.height() < 40) {
         std::printf("none\n");
         return 1;
     }
-    const QRect inner = menu.adjusted(4, 4, -4, -4);
     std::map<QRgb, int> counts;
-    for (int y = inner.top(); y <= inner.bottom(); ++y) {
-        for (int x = inner.left(); x <= inner.right(); ++x) ++counts[after.pixel(x, y)];
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) ++counts[after.pixel(x, y)];
     }
     const QRgb bg =
         std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
-    std::vector<int> centres;
-    int start = -1;
-    for (int y = inner.top(); y <= inner.bottom() + 1; ++y) {
-        int marks = 0;
-        for (int x = inner.left(); y <= inner.bottom() && x <= inner.right(); ++x) {
-            if (distance(after.pixel(x, y), bg) > 48) ++marks;
-        }
-        if (marks >= 2 && start < 0) start = y;
-        if ((marks < 2 || y > inner.bottom()) && start >= 0) {
-            if (y - start >= 5) centres.push_back((start + y - 1) / 2);
-            start = -1;
+    QRect menu;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (distance(after.pixel(x, y), bg) <= 4) menu |= QRect(x, y, 1, 1);
         }
     }
-    std::printf("%s rows %zu", boxText(menu).c_str(), centres.size());
+    // Row by row: text (strong marks) makes a row once taller than a line; a thin line across most of the width
+    // is a separator.
+    const QRect inner = menu.adjusted(2, 2, -2, -2);
+    std::string shape;
+    std::vector<int> centres;
+    int start = -1, lineStart = -1;
+    for (int y = inner.top(); y <= inner.bottom() + 1; ++y) {
+        int strong = 0, faint = 0;
+        for (int x = inner.left(); y <= inner.bottom() && x <= inner.right(); ++x) {
+            const int d = distance(after.pixel(x, y), bg);
+            strong += d > 48;
+            faint += d > 3;
+        }
+        const bool text = strong >= 2 && strong * 10 < inner.width() * 4;
+        const bool line = !text && faint * 10 >= inner.width() * 4;
+        if (text && start < 0) start = y;
+        if (!text && start >= 0) {
+            if (y - start >= 5) {
+                centres.push_back((start + y - 1) / 2);
+                shape += 'r';
+            }
+            start = -1;
+        }
+        if (line && lineStart < 0) lineStart = y;
+        if (!line && lineStart >= 0) {
+            // Some styles draw a separator as two lines.
+            if (y - lineStart <= 4 && (shape.empty() || shape.back() != '-')) shape += '-';
+            lineStart = -1;
+        }
+    }
+    std::printf("%s shape %s rows", boxText(menu).c_str(), shape.empty() ? "none" : shape.c_str());
     for (int c : centres) std::printf(" %d", c);
     std::printf("\n");
     return 0;
