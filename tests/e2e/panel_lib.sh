@@ -236,6 +236,7 @@ panel_case() {
         if contrast "$WORK/now.png"; then record contrast ok "$CONTRAST"; else record contrast FAIL "$CONTRAST_SEEN"; fi
     else
         keep "$STRIP" panel
+        convert "$WORK/reference.png" -crop "$STRIP" +repage "$OUT/$PANEL-$ORDER-$THEME-without.png"
         record icon FAIL "registered $host_at, nothing drawn differs from the panel ($LAST_SEEN)"
         record contrast FAIL "1.00, invisible"
     fi

@@ -38,7 +38,7 @@ type=statusnotifier
 alignment=Left
 CONF
     PANEL_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
-        DISPLAY="$DISPLAY")
+        DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb)
 }
 
 panel_start() {

@@ -31,8 +31,9 @@ CONF
         >"$USER_DIR/waybar/config"
     chown -R nobody: "$USER_DIR"
     chmod 700 "$USER_DIR" "$USER_DIR/run"
-    local keep=() name
-    for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do [ -z "${!name:-}" ] || keep+=("$name=${!name}"); done
+    # The sanitizer settings reach tavix-menu, with the same exception as under X (see app_env).
+    local keep=(ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0") name
+    for name in LSAN_OPTIONS UBSAN_OPTIONS; do [ -z "${!name:-}" ] || keep+=("$name=${!name}"); done
     AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin "${keep[@]}"
         HOME="$USER_DIR/home" XDG_RUNTIME_DIR="$USER_DIR/run" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS")
     spawn sway "${AS_USER[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
