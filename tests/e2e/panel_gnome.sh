@@ -68,7 +68,9 @@ app_start() {
     MUST_LIVE+=("$APP_PID:tavix-menu")
 }
 
-# The windows inside a nested compositor cannot be counted from the outside display.
+# The windows inside a nested compositor cannot be counted from the outside display: the program is up once it
+# is on the bus, and its menu's window is not looked for.
+app_up() { if [ "$SESSION" = wayland ]; then app_on_bus; else app_shown; fi; }
 app_window_count() {
     [ "$SESSION" = wayland ] && echo 0 && return
     xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null | wc -l

@@ -21,6 +21,7 @@
 #   app_start                  tavix-menu on that display and the case's bus; sets APP_PID
 #   app_window_count           how many windows of tavix-menu are on screen
 #   app_windows_aside          optional: moves them away from where the panel's menu opens
+#   app_up                     optional: tavix-menu has started (else: it shows a window)
 #   shot FILE                  a PNG of the whole screen
 #   pointer X Y [BUTTON]       moves the pointer there, and clicks BUTTON (1 left, 3 right) when given
 # and may set MENU_BUTTON, the button that opens the item's menu in that panel (1 unless set).
@@ -142,7 +143,7 @@ contrast() {
     CONTRAST=$(awk '{print $2}' <<<"$CONTRAST_SEEN")
     at_least "${CONTRAST:-0}" 3
 }
-keep() { convert "$WORK/now.png" -crop "$1" +repage "$OUT/$PANEL-$ORDER-$THEME-$2.png"; }
+keep() { convert "$WORK/now.png" -crop "$STRIP" +repage "$OUT/$PANEL-$ORDER-$THEME-$1.png"; }
 
 # Results of the case, one field each, in the order of the line.
 FIELDS=(icon contrast tooltip title rows command refresh restart switch)
@@ -169,6 +170,16 @@ write_status() {
 }
 
 app_shown() { [ "$(app_window_count)" -ge 1 ]; }
+app_started() { if declare -F app_up >/dev/null; then app_up; else app_shown; fi; }
+# tavix-menu has a connection of its own on the session bus.
+app_on_bus() {
+    local name
+    for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.ListNames | grep -o "':[0-9.]*'" | tr -d "'"); do
+        [ "$(bus_pid "$name")" = "$APP_PID" ] && return 0
+    done
+    return 1
+}
 drawn_shape() { awk '{print $3}' <<<"${MENU:-none}"; }
 # The rows as an "r" each and the separators as "-", as the probe reads a drawn menu.
 served_shape() { awk '{printf "%s", $0 == "-" ? "-" : "r"}' <<<"$1"; }
@@ -209,7 +220,7 @@ panel_case() {
     if [ "$ORDER" = app-first ]; then
         panel_stop
         app_start
-        wait_for 30 "settings window of tavix-menu started before the panel" app_shown
+        wait_for 30 "tavix-menu started before the panel" app_started
         panel_start "$THEME"
         wait_for 20 "the panel's StatusNotifier host" tray_up
         started=$EPOCHREALTIME
@@ -232,10 +243,10 @@ panel_case() {
     if poll 10 "icon drawn in the panel" icon_found; then
         icon_box=$ICON_BOX
         record icon "$verdict" "$ICON_BOX, registered $host_at"
-        keep "$STRIP" panel
+        keep panel
         if contrast "$WORK/now.png"; then record contrast ok "$CONTRAST"; else record contrast FAIL "$CONTRAST_SEEN"; fi
     else
-        keep "$STRIP" panel
+        keep panel
         convert "$WORK/reference.png" -crop "$STRIP" +repage "$OUT/$PANEL-$ORDER-$THEME-without.png"
         record icon FAIL "registered $host_at, nothing drawn differs from the panel ($LAST_SEEN)"
         record contrast FAIL "1.00, invisible"
@@ -337,7 +348,7 @@ panel_case() {
     elif ! poll 10 "icon drawn in the restarted panel" icon_found; then
         record restart FAIL "registered again, not drawn ($LAST_SEEN)"
     else
-        keep "$STRIP" restarted
+        keep restarted
         if contrast "$WORK/now.png"; then result=ok; else result=FAIL; fi
         record restart "$result" "+$(elapsed "$started")s, $ICON_BOX, contrast $CONTRAST"
     fi
@@ -354,7 +365,7 @@ panel_case() {
         # Some panels keep their colours (GNOME's top bar is dark in both schemes): measured all the same.
         local same=
         poll 5 "panel in the $other theme" switched || same=", the panel looks the same"
-        keep "$STRIP" switched
+        keep switched
         if contrast "$WORK/now.png"; then result=ok; else result=FAIL; fi
         record switch "$result" "to $other, contrast $CONTRAST$same"
     fi

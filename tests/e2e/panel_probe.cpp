@@ -159,6 +159,16 @@ QRect changed(const QImage& a, const QImage& b, QRect area, int threshold, const
     return box;
 }
 
+// The most common colour inside `area`.
+QRgb mostCommon(const QImage& image, const QRect& area) {
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+    }
+    if (counts.empty()) return 0;
+    return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+}
+
 // The most common colour of `row` inside `span`, leaving out [skipLeft, skipRight].
 QRgb rowBackground(const QImage& image, int row, int left, int right, int skipLeft, int skipRight) {
     std::map<QRgb, int> counts;
@@ -305,33 +315,46 @@ int openMenu(const char* beforeFile, const char* afterFile, const char* slotText
         std::printf("none\n");
         return 1;
     }
-    std::map<QRgb, int> counts;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) ++counts[after.pixel(x, y)];
-    }
-    const QRgb bg =
-        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    const QRgb bg = mostCommon(after, area);
     QRect menu;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (distance(after.pixel(x, y), bg) <= 4) menu |= QRect(x, y, 1, 1);
+            if (distance(after.pixel(x, y), bg) <= 8) menu |= QRect(x, y, 1, 1);
         }
     }
-    // Row by row: text (strong marks) makes a row once taller than a line; a thin line across most of the width
-    // is a separator.
+    // Row by row against the row's own background (a translucent menu shows what lies behind it): text makes a row
+    // once taller than a line; a separator is a thin run of rows whose colour differs from the rows around it.
     const QRect inner = menu.adjusted(2, 2, -2, -2);
+    std::vector<QRgb> rowColour;
+    for (int y = inner.top(); y <= inner.bottom(); ++y)
+        rowColour.push_back(mostCommon(after, QRect(inner.left(), y, inner.width(), 1)));
+    const auto colourAt = [&](int i) {
+        return rowColour[static_cast<std::size_t>(std::clamp(i, 0, static_cast<int>(rowColour.size()) - 1))];
+    };
+    // Columns that differ all the way down are the menu's frame or its shadow, not text.
+    std::vector<bool> frame;
+    for (int x = inner.left(); x <= inner.right(); ++x) {
+        int marked = 0;
+        for (int i = 0; i < static_cast<int>(rowColour.size()); ++i) {
+            marked += distance(after.pixel(x, inner.top() + i), colourAt(i)) > 48;
+        }
+        frame.push_back(marked * 10 > static_cast<int>(rowColour.size()) * 6);
+    }
     std::string shape;
     std::vector<int> centres;
     int start = -1, lineStart = -1;
-    for (int y = inner.top(); y <= inner.bottom() + 1; ++y) {
-        int strong = 0, faint = 0;
-        for (int x = inner.left(); y <= inner.bottom() && x <= inner.right(); ++x) {
-            const int d = distance(after.pixel(x, y), bg);
-            strong += d > 48;
-            faint += d > 3;
+    for (int i = 0; i <= static_cast<int>(rowColour.size()); ++i) {
+        const int y = inner.top() + i;
+        bool text = false, line = false;
+        if (i < static_cast<int>(rowColour.size())) {
+            int strong = 0;
+            for (int x = inner.left(); x <= inner.right(); ++x) {
+                strong +=
+                    !frame[static_cast<std::size_t>(x - inner.left())] && distance(after.pixel(x, y), colourAt(i)) > 48;
+            }
+            line = distance(colourAt(i), colourAt(i - 3)) > 3 && distance(colourAt(i), colourAt(i + 3)) > 3;
+            text = !line && strong >= 2 && strong * 10 < inner.width() * 4;
         }
-        const bool text = strong >= 2 && strong * 10 < inner.width() * 4;
-        const bool line = !text && faint * 10 >= inner.width() * 4;
         if (text && start < 0) start = y;
         if (!text && start >= 0) {
             if (y - start >= 5) {
