@@ -36,7 +36,11 @@ session_start() {
     spawn gnome-shell "${GNOME_ENV[@]}" MUTTER_DEBUG_DUMMY_MODE_SPECS=1024x768 gnome-shell "${options[@]}"
     MUST_LIVE+=("$SPAWNED:gnome-shell")
     wait_for 60 "gnome-shell on the bus" shell_up
-    sleep 2 # the start-up animation
+    # Without a session the shell starts in the overview, which would sit behind the menu.
+    sleep 2
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive '<false>' >/dev/null
+    sleep 1
 }
 
 shell_up() { gdbus introspect --session --dest org.gnome.Shell --object-path /org/gnome/Shell >/dev/null 2>&1; }

@@ -189,6 +189,7 @@ menu_open() {
         [ "$(drawn_shape | tr -cd r | wc -c)" -ge 3 ] && sleep 0.3 && shot "$WORK/now.png" &&
         [ "$("$PROBE" menu "$WORK/before.png" "$WORK/now.png" "$SLOT")" = "$MENU" ]
 }
+icon_visible() { settled_shot "$WORK/now.png" && "$PROBE" contrast "$WORK/now.png" "$ICON_BOX" "$STRIP" >/dev/null; }
 switched() { settled_shot "$WORK/now.png" && [ "$(strip_hash "$WORK/now.png")" != "$BEFORE_SWITCH" ]; }
 
 # panel_case ORDER THEME: ORDER "panel-first" or "app-first".
@@ -365,6 +366,8 @@ panel_case() {
         # Some panels keep their colours (GNOME's top bar is dark in both schemes): measured all the same.
         local same=
         poll 5 "panel in the $other theme" switched || same=", the panel looks the same"
+        # A panel may draw its items anew after a switch: give the icon time to come back.
+        poll 10 "icon after the switch" icon_visible || true
         keep switched
         if contrast "$WORK/now.png"; then result=ok; else result=FAIL; fi
         record switch "$result" "to $other, contrast $CONTRAST$same"

@@ -316,15 +316,40 @@ int openMenu(const char* beforeFile, const char* afterFile, const char* slotText
         return 1;
     }
     const QRgb bg = mostCommon(after, area);
-    QRect menu;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (distance(after.pixel(x, y), bg) <= 8) menu |= QRect(x, y, 1, 1);
+    // The body: the run of columns, then of rows, mostly in that colour, around the slot's side. A window next to
+    // the menu that changed too (its title loses the focus) stays outside.
+    const auto mostlyBackground = [&](const QRect& line) {
+        int same = 0;
+        for (int y = line.top(); y <= line.bottom(); ++y) {
+            for (int x = line.left(); x <= line.right(); ++x) same += distance(after.pixel(x, y), bg) <= 8;
         }
-    }
+        return same * 2 > line.width() * line.height();
+    };
+    // Lines across a separator or a highlighted row are not mostly background: a few of them are bridged.
+    const auto run = [](int from, int first, int last, const auto& inside) {
+        from = std::clamp(from, first, last);
+        while (from < last && !inside(from)) ++from;
+        const auto next = [&](int at, int step) {
+            for (int i = 1; i <= 5; ++i) {
+                if (at + i * step < first || at + i * step > last) return at;
+                if (inside(at + i * step)) return at + i * step;
+            }
+            return at;
+        };
+        int low = from, high = from;
+        for (int n = next(low, -1); n != low; n = next(low, -1)) low = n;
+        for (int n = next(high, 1); n != high; n = next(high, 1)) high = n;
+        return std::pair{low, high};
+    };
+    const auto [left, right] = run(slot.center().x(), area.left(), area.right(),
+                                   [&](int x) { return mostlyBackground(QRect(x, area.top(), 1, area.height())); });
+    const auto [top, bottom] = run(area.top(), area.top(), area.bottom(),
+                                   [&](int y) { return mostlyBackground(QRect(left, y, right - left + 1, 1)); });
+    const QRect menu(QPoint(left, top), QPoint(right, bottom));
     // Row by row against the row's own background (a translucent menu shows what lies behind it): text makes a row
     // once taller than a line; a separator is a thin run of rows whose colour differs from the rows around it.
-    const QRect inner = menu.adjusted(2, 2, -2, -2);
+    // Rounded corners stay out: text starts further in than any corner radius.
+    const QRect inner = menu.adjusted(12, 2, -12, -2);
     std::vector<QRgb> rowColour;
     for (int y = inner.top(); y <= inner.bottom(); ++y)
         rowColour.push_back(mostCommon(after, QRect(inner.left(), y, inner.width(), 1)));
@@ -370,6 +395,9 @@ int openMenu(const char* beforeFile, const char* afterFile, const char* slotText
             lineStart = -1;
         }
     }
+    // A line above the first row or below the last is the menu's frame.
+    while (!shape.empty() && shape.back() == '-') shape.pop_back();
+    if (!shape.empty() && shape.front() == '-') shape.erase(0, 1);
     std::printf("%s shape %s rows", boxText(menu).c_str(), shape.empty() ? "none" : shape.c_str());
     for (int c : centres) std::printf(" %d", c);
     std::printf("\n");
