@@ -2,7 +2,7 @@
 # The checks of the panel tests (tests/e2e/panel_lib.sh) in the two large desktops, each on X11 and on Wayland:
 # KDE Plasma (plasmashell with KWin) and GNOME Shell with the AppIndicator extension. A desktop that is not
 # installed is skipped. Not part of the test suite or of CI: the desktops take a gigabyte; install them with
-#   apt-get install --no-install-recommends plasma-workspace plasma-desktop kwin-x11 kwin-wayland kded5 \
+#   apt-get install --no-install-recommends plasma-workspace plasma-desktop kwin-x11 kwin-wayland kded5 qtwayland5 \
 #       gnome-shell gnome-shell-extension-appindicator
 # Usage: tests/desktop_panels.sh TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]
 # (PANEL_PROBE is build/<preset>/tests/e2e/panel_probe; PANEL_CASES narrows the cases as in the panel tests.)
