@@ -11,6 +11,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates
   xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11 libglib2.0-bin
+  # the tests in real panels: XFCE's and LXQt's on X, and waybar on a headless sway with a pointer of our own
+  xfce4-panel xfconf lxqt-panel lxqt-themes sway waybar grim libwayland-dev
   desktop-file-utils appstream
   # the command line's tests: QR codes read back, its man page and shell completions checked
   zbar-tools man-db zsh fish

@@ -57,10 +57,9 @@ slow_factor() {
 }
 SLOW=1
 
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds. Fails at once when a process registered in
-# MUST_LIVE ("pid:name") ends meanwhile, and after SECONDS x SLOW otherwise. A check may put what it saw in
-# LAST_SEEN for the failure message.
-wait_for() {
+# poll SECONDS WHAT COMMAND...: polls COMMAND until it succeeds; returns 1 after SECONDS x SLOW. Fails at once
+# when a process registered in MUST_LIVE ("pid:name") ends meanwhile. A check may put what it saw in LAST_SEEN.
+poll() {
     local limit=$(($1 * SLOW)) what=$2 entry
     shift 2
     local deadline=$((SECONDS + limit))
@@ -69,9 +68,24 @@ wait_for() {
         for entry in "${MUST_LIVE[@]}"; do
             gone "${entry%%:*}" && fail "${entry#*:} ended while waiting for $what"
         done
-        [ $SECONDS -lt $deadline ] || fail "no $what within ${limit}s${LAST_SEEN:+ (last seen: $LAST_SEEN)}"
+        [ $SECONDS -lt $deadline ] || return 1
         sleep 0.2
     done
+}
+
+# wait_for SECONDS WHAT COMMAND...: the same, failing the test when the time is up.
+wait_for() {
+    poll "$@" || fail "no $2 within $(($1 * SLOW))s${LAST_SEEN:+ (last seen: $LAST_SEEN)}"
+}
+
+# A private session bus; its address in DBUS_SESSION_BUS_ADDRESS.
+start_bus() {
+    bus_config "$WORK/bus.conf" "$WORK/bus"
+    spawn dbus dbus-daemon --config-file="$WORK/bus.conf" --nofork --nopidfile --print-address=3 3>"$WORK/bus.address"
+    MUST_LIVE+=("$SPAWNED:dbus-daemon")
+    wait_for 20 "session bus address" grep -q '^unix:' "$WORK/bus.address"
+    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus.address")
+    export DBUS_SESSION_BUS_ADDRESS
 }
 
 # A private X server on a display number the server picks itself (-displayfd), so parallel runs never collide.

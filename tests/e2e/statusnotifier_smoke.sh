@@ -14,15 +14,6 @@ require Xvfb xwininfo dbus-daemon gdbus
 [ -x "$WATCHER" ] || fail "no program at $WATCHER"
 slow_factor "$APP"
 
-start_bus() {
-    bus_config "$WORK/bus.conf" "$WORK/bus"
-    spawn dbus dbus-daemon --config-file="$WORK/bus.conf" --nofork --nopidfile --print-address=3 3>"$WORK/bus.address"
-    MUST_LIVE+=("$SPAWNED:dbus-daemon")
-    wait_for 20 "session bus address" grep -q '^unix:' "$WORK/bus.address"
-    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus.address")
-    export DBUS_SESSION_BUS_ADDRESS
-}
-
 # start_watcher NAME: the panel, its report in $WORK/NAME.log.
 start_watcher() {
     spawn "$1" "$WATCHER"

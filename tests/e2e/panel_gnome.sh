@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# tavix-menu in GNOME Shell's top bar with the AppIndicator extension, the program started before and after the
+# extension, with the light and the dark colour scheme (GNOME 43 keeps its top bar dark in both).
+# PANEL_SESSION=x11 (default) runs gnome-shell as the window manager of a virtual X display; PANEL_SESSION=wayland
+# runs it as a Wayland compositor nested in one, with tavix-menu as its Wayland client. The "panel" that starts,
+# stops and restarts is the extension, as it is loaded and unloaded in a running shell. Not part of the test suite:
+# GNOME is large (tests/desktop_panels.sh runs it where installed).
+# Usage: panel_gnome.sh TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]
+SESSION=${PANEL_SESSION:-x11}
+PANEL=gnome-$SESSION
+EXTENSION=ubuntu-appindicators@ubuntu.com
+# shellcheck source=panel_lib.sh source-path=SCRIPTDIR
+. "${BASH_SOURCE[0]%/*}/panel_lib.sh" || exit 1
+require Xvfb gnome-shell gsettings xdotool import
+[ -d "/usr/share/gnome-shell/extensions/$EXTENSION" ] ||
+    skip "the AppIndicator extension is not installed (gnome-shell-extension-appindicator)"
+
+session_start() {
+    start_xvfb
+    # The status icons sit left of the system menu; the clock in the middle is left out.
+    STRIP=424x32+600+0
+    STATE="$WORK/app-state"
+    new_dirs "$WORK/app"
+    new_dirs "$WORK/panel"
+    # The shell asks logind on the system bus: a private one, where nobody answers, keeps it from the machine's.
+    bus_config "$WORK/system-bus.conf" "$WORK/system-bus"
+    spawn system-bus dbus-daemon --config-file="$WORK/system-bus.conf" --nofork --nopidfile
+    wait_for 10 "private system bus" test -S "$WORK/system-bus"
+    # Settings in a key file: no dconf service is started on the private bus.
+    GNOME_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
+        XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile DISPLAY="$DISPLAY" XDG_SESSION_TYPE="$SESSION"
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus")
+    "${GNOME_ENV[@]}" gsettings set org.gnome.shell welcome-dialog-last-shown-version "'999'"
+    local options=(--x11 --replace --sm-disable)
+    [ "$SESSION" = wayland ] && options=(--nested --no-x11 --wayland-display wayland-gnome --sm-disable)
+    spawn gnome-shell "${GNOME_ENV[@]}" MUTTER_DEBUG_DUMMY_MODE_SPECS=1024x768 gnome-shell "${options[@]}"
+    MUST_LIVE+=("$SPAWNED:gnome-shell")
+    wait_for 60 "gnome-shell on the bus" shell_up
+    # Without a session the shell starts in the overview, which would sit behind the menu.
+    sleep 2
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive '<false>' >/dev/null
+    sleep 1
+}
+
+shell_up() { gdbus introspect --session --dest org.gnome.Shell --object-path /org/gnome/Shell >/dev/null 2>&1; }
+
+panel_start() {
+    theme_switch "$1"
+    "${GNOME_ENV[@]}" gsettings set org.gnome.shell enabled-extensions "['$EXTENSION']"
+}
+
+watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
+panel_stop() {
+    "${GNOME_ENV[@]}" gsettings set org.gnome.shell enabled-extensions "[]"
+    wait_for 10 "the extension's watcher to leave the bus" watcher_gone
+}
+
+theme_switch() {
+    local scheme=default
+    [ "$1" = dark ] && scheme=prefer-dark
+    "${GNOME_ENV[@]}" gsettings set org.gnome.desktop.interface color-scheme "$scheme"
+}
+
+app_start() {
+    app_env "$STATE" "$WORK/app-run" "$WORK/app-home" "$DBUS_SESSION_BUS_ADDRESS"
+    APP_ENV+=(XDG_CURRENT_DESKTOP=GNOME)
+    [ "$SESSION" = wayland ] &&
+        APP_ENV+=(QT_QPA_PLATFORM=wayland XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$WORK/panel-run/wayland-gnome")
+    spawn app "${APP_ENV[@]}" "$APP"
+    APP_PID=$SPAWNED
+    MUST_LIVE+=("$APP_PID:tavix-menu")
+}
+
+# The windows inside a nested compositor cannot be counted from the outside display: the program is up once it
+# is on the bus, and its menu's window is not looked for.
+app_up() { if [ "$SESSION" = wayland ]; then app_on_bus; else app_shown; fi; }
+app_window_count() {
+    [ "$SESSION" = wayland ] && echo 0 && return
+    xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null | wc -l
+}
+app_windows_aside() {
+    [ "$SESSION" = wayland ] && return
+    for window in $(xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null); do
+        xdotool windowmove "$window" 0 150
+    done
+}
+shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
+pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
+
+run_cases
