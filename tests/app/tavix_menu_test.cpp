@@ -141,23 +141,6 @@ TEST(Refresh, EachStateFileShowsAsSoonAsItChangesWithoutWaitingForTheTimer) {
     }
 }
 
-TEST(Refresh, LiveLabelsOnceTheWindowExists) {
-    TestApp app;
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true},
-                     {"computer", true},
-                     {"devices", {{{"model", "M"}, {"state", "device"}}, {{"state", "S"}}}}});
-    app.menu->showSettings();
-    ASSERT_TRUE(app.settings.labels.has_value());
-    EXPECT_EQ(*app.settings.labels, (SettingsLabels{"Connected", true, "M · device\nAndroid · S",
-                                                    "Computer tasks available", "Ready when you are"}));
-
-    app.clock.now += 30'000;  // the same file, now stale
-    app.menu->refresh();
-    EXPECT_EQ(*app.settings.labels, (SettingsLabels{"Bridge not running", false, "No Android phone detected",
-                                                    "Sign in to Claude or Codex CLI", "Ready when you are"}));
-}
-
 TEST(Refresh, MenuRowsFollowEveryRefresh) {
     // Some panels never say that their menu closed: nothing may wait for that.
     TestApp app;

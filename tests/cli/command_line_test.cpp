@@ -64,10 +64,11 @@ TEST(CommandLine, StatusAsJson) {
         {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])", 0, "t",
          R"({"error":null,"phones":[{"model":"Android","state":"unknown","label":"unknown"},)"
          R"({"model":"Android","state":"unknown","label":"unknown"}]})"},
-        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},{"state":"x"}])", 0,
-         "t",
+        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},)"
+         R"({"state":"Device","screen":"on"}])",
+         0, "t",
          R"({"phones":[{"model":"P","state":"device","label":"on"},{"model":"A","state":"device","label":"connected"},)"
-         R"({"model":"Android","state":"x","label":"x"}]})"},
+         R"({"model":"Android","state":"Device","label":"Device"}]})"},
         {R"("devices":[{"model":"M"},3],"error":404)", 0, "t", R"({"phones":[],"error":null,"paired":true})"},
     };
     for (const auto& c : cases) {

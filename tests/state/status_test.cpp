@@ -130,12 +130,6 @@ TEST(StatusReading, NumbersBeyondSixtyFourBitsAndALeadingByteOrderMarkAreStillJs
     }
 }
 
-TEST(StatusDevices, OnlyAnArrayOfObjectsCounts) {
-    EXPECT_TRUE(parsed({{"devices", Json::array({Json::object(), 3})}}).devices.empty());
-    auto devices = parsed({{"devices", {Json::object(), {{"model", 7}, {"state", false}, {"screen", 1}}}}}).devices;
-    EXPECT_EQ(devices, (std::vector<Device>{{"Android", "unknown", "connected"}, {"Android", "unknown", "connected"}}));
-}
-
 TEST(StatusFreshness, TwentyFiveSecondsIsTheEdge) {
     struct Case {
         Json at;
@@ -178,12 +172,6 @@ TEST(ConnectionLabel, FirstMatchingRuleWins) {
     for (const auto& c : cases) {
         EXPECT_EQ(connectionLabel(c.paired, c.paused, parsed(c.status), kNow), c.label) << c.status.dump();
     }
-}
-
-TEST(StatusDevices, PhoneLinesJoinModelAndState) {
-    EXPECT_EQ(phoneLines(parsed({{"devices", {{{"model", "M"}, {"state", "device"}}, {{"state", "S"}}}}})),
-              "M · device\nAndroid · S");
-    EXPECT_EQ(phoneLines(Status{}), "");
 }
 
 }  // namespace

