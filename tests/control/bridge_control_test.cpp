@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -61,17 +60,7 @@ exit "${s:-0}")");
     bool settle() {
         return app.mainQueue.runUntil([this] { return !app.menu->operation; });
     }
-    // Every file of the test's folder with its mode and content.
-    Files files() const {
-        Files result;
-        for (const auto& entry : fs::recursive_directory_iterator(app.dir.path())) {
-            if (!entry.is_regular_file()) continue;
-            char mode[8];
-            std::snprintf(mode, sizeof mode, "%03o ", test::modeOf(entry.path()));
-            result[fs::relative(entry.path(), app.dir.path()).string()] = mode + test::readAll(entry.path());
-        }
-        return result;
-    }
+    Files files() const { return test::filesBelow(app.dir.path()); }
 
     test::TempDir bin;
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", std::nullopt};  // the autostart entry goes under the test's home

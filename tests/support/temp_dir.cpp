@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -69,6 +70,17 @@ unsigned modeOf(const std::filesystem::path& path) {
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body) {
     writeFile(path, "#!/bin/sh\n" + std::string(body) + "\n", 0755);
     return path;
+}
+
+std::map<std::string, std::string> filesBelow(const std::filesystem::path& directory) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+        if (!entry.is_regular_file()) continue;
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%03o ", modeOf(entry.path()));
+        files[std::filesystem::relative(entry.path(), directory).string()] = mode + readAll(entry.path());
+    }
+    return files;
 }
 
 int countEntries(const std::filesystem::path& directory, std::string_view prefix) {

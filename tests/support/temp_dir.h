@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,8 @@ std::string readAll(const std::filesystem::path& path);
 unsigned modeOf(const std::filesystem::path& path);
 // An executable /bin/sh script with `body` after the #! line.
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);
+// Every file below `directory` by its relative path: its mode in octal, a space and its content.
+std::map<std::string, std::string> filesBelow(const std::filesystem::path& directory);
 // Names in `directory` that start with `prefix`.
 int countEntries(const std::filesystem::path& directory, std::string_view prefix);
 
