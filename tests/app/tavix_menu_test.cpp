@@ -8,21 +8,7 @@ namespace {
 
 using test::TestApp;
 
-TEST(Startup, UnpairedShowsTheIconTooltipAndSettings) {
-    TestApp app;
-    app.menu->applicationDidFinishLaunching();
-    EXPECT_EQ(app.item.creations, 1);
-    EXPECT_EQ(app.item.accessibleName, "Tavix Link");
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
-    EXPECT_FALSE(app.item.rows.empty());
-    EXPECT_EQ(app.settings.builds, 1);
-    EXPECT_EQ(app.settings.presents, std::vector<bool>{true});
-    ASSERT_TRUE(app.settings.labels.has_value());
-    EXPECT_EQ(app.settings.labels->status, "Not paired");
-    EXPECT_EQ(app.application.timerSeconds, 3.0);
-}
-
-TEST(Startup, SettingsWindowAtLaunchOnlyWhenUnpairedOrAskedFor) {
+TEST(Startup, TheIconAndTheTimerAndTheSettingsWindowOnlyWhenUnpairedOrAskedFor) {
     struct Case {
         bool paired;
         std::vector<std::string> args;
@@ -34,12 +20,20 @@ TEST(Startup, SettingsWindowAtLaunchOnlyWhenUnpairedOrAskedFor) {
         {true, {"tavix-menu", "--Settings"}, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.paired << " " << testing::PrintToString(c.args));
         TestApp app;
         if (c.paired) test::writeFile(app.root() / "token", "t");
         app.options.arguments = c.args;
         TavixMenu menu(app.menu->ports(), app.options);
         menu.applicationDidFinishLaunching();
-        EXPECT_EQ(app.settings.builds, c.builds) << c.paired << " " << testing::PrintToString(c.args);
+        const std::string label = c.paired ? "Bridge not running" : "Not paired";
+        EXPECT_EQ(std::tie(app.item.creations, app.item.accessibleName, app.item.tooltip),
+                  std::make_tuple(1, "Tavix Link", "Tavix Link · " + label));
+        EXPECT_EQ(app.item.rows.front().title, "Tavix Link · " + label);
+        EXPECT_EQ(app.application.timerSeconds, 3.0);
+        EXPECT_EQ(app.settings.builds, c.builds);
+        EXPECT_EQ(app.settings.presents, std::vector<bool>(c.builds, true));
+        EXPECT_EQ(app.settings.labels.has_value() ? app.settings.labels->status : "", c.builds ? label : "");
     }
 }
 
@@ -83,26 +77,37 @@ TEST(Startup, AnotherStartBringsTheSettingsWindowForwardAndNamedCommandsRunLater
     EXPECT_EQ(app.application.terminations, 1);
 }
 
-TEST(Refresh, BeforeTheSettingsWindowOnlyTheStatusItemChanges) {
+// Some panels never say that their menu closed: nothing may wait for that.
+TEST(Refresh, EachTickAndEachOpeningReadTheFilesAnewWhetherTheMenuWasClosedOrNot) {
     TestApp app;
     test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}});
-    app.menu->refresh();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Connected");
-    EXPECT_EQ(app.settings.labelSets, 0);
-}
-
-TEST(Refresh, PicksUpNewFilesEveryTime) {
-    TestApp app;
     app.menu->applicationDidFinishLaunching();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}, {"busy", "job"}});
-    app.application.tick();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Task in progress");
-    std::filesystem::remove(app.root() / "status.json");
-    app.application.tick();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Bridge not running");
+    app.item.delegate->menuWillOpen();
+    struct Step {
+        std::function<void()> change;
+        std::string label;
+        bool opening;
+    } steps[] = {
+        {[&] {
+             app.writeStatus({{"connected", true}, {"busy", "job"}});
+         },
+         "Task in progress", false},
+        {[&] { std::filesystem::remove(app.root() / "status.json"); }, "Bridge not running", false},
+        {[&] {
+             app.writeStatus({{"connected", true}});
+         },
+         "Connected", true},
+        {[] {}, "Connected", true},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        const int sets = app.item.menuSets;
+        step.opening ? app.item.delegate->menuWillOpen() : app.application.tick();
+        EXPECT_EQ(app.item.menuSets, sets + 1) << "rebuilt once";
+        EXPECT_EQ(app.item.rows.front().title, "Tavix Link · " + step.label);
+        EXPECT_EQ(app.item.tooltip, "Tavix Link · " + step.label);
+    }
+    EXPECT_EQ(app.settings.labelSets, 0) << "no live labels before the settings window";
 }
 
 TEST(Refresh, EachStateFileShowsAsSoonAsItChangesWithoutWaitingForTheTimer) {
@@ -141,17 +146,6 @@ TEST(Refresh, EachStateFileShowsAsSoonAsItChangesWithoutWaitingForTheTimer) {
     }
 }
 
-TEST(Refresh, MenuRowsFollowEveryRefresh) {
-    // Some panels never say that their menu closed: nothing may wait for that.
-    TestApp app;
-    app.menu->applicationDidFinishLaunching();
-    app.item.delegate->menuWillOpen();
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}});
-    app.application.tick();
-    EXPECT_EQ(app.item.rows.front().title, "Tavix Link · Connected");
-}
-
 TEST(Startup, WithoutATrayTheWindowAndOneAlertAfterTenSeconds) {
     struct Case {
         bool inTray;
@@ -183,20 +177,6 @@ TEST(Startup, WithoutATrayTheWindowAndOneAlertAfterTenSeconds) {
     }
 }
 
-TEST(StatusMenu, OpeningRebuildsOnceFromFreshState) {
-    TestApp app;
-    app.menu->applicationDidFinishLaunching();
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}});
-    const int sets = app.item.menuSets;
-    app.item.delegate->menuWillOpen();
-    EXPECT_EQ(app.item.menuSets, sets + 1);
-    EXPECT_EQ(app.item.rows.front().title, "Tavix Link · Connected");
-    const auto first = app.item.rows;
-    app.item.delegate->menuWillOpen();
-    EXPECT_EQ(app.item.rows, first);
-}
-
 TEST(ShowSettings, BuildsOnceAndBringsTheSameWindowBack) {
     TestApp app;
     test::writeFile(app.root() / "config", "SERVER=https://example.test:8443/\n");
@@ -208,12 +188,6 @@ TEST(ShowSettings, BuildsOnceAndBringsTheSameWindowBack) {
     EXPECT_EQ(app.settings.presents, (std::vector<bool>{true, false}));
     EXPECT_EQ(app.application.activations, 2);
     EXPECT_EQ(app.settings.target, app.menu.get());
-}
-
-TEST(Quit, EndsTheApplication) {
-    TestApp app;
-    app.menu->perform(Command::quit);
-    EXPECT_EQ(app.application.terminations, 1);
 }
 
 }  // namespace
