@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -81,6 +82,14 @@ std::map<std::string, std::string> filesBelow(const std::filesystem::path& direc
         files[std::filesystem::relative(entry.path(), directory).string()] = mode + readAll(entry.path());
     }
     return files;
+}
+
+std::string commandOutput(const std::string& command) {
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
+    return output;
 }
 
 int countEntries(const std::filesystem::path& directory, std::string_view prefix) {

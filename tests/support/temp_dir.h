@@ -44,6 +44,8 @@ unsigned modeOf(const std::filesystem::path& path);
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);
 // Every file below `directory` by its relative path: its mode in octal, a space and its content.
 std::map<std::string, std::string> filesBelow(const std::filesystem::path& directory);
+// What a /bin/sh command line prints on its standard output.
+std::string commandOutput(const std::string& command);
 // Names in `directory` that start with `prefix`.
 int countEntries(const std::filesystem::path& directory, std::string_view prefix);
 
