@@ -113,36 +113,26 @@ TEST(Refresh, EachTickAndEachOpeningReadTheFilesAnewWhetherTheMenuWasClosedOrNot
 TEST(Refresh, EachStateFileShowsAsSoonAsItChangesWithoutWaitingForTheTimer) {
     TestApp app;
     app.menu->applicationDidFinishLaunching();  // unpaired: with the settings window
-    auto row = [&](std::size_t at) { return app.item.rows.size() > at ? app.item.rows[at] : MenuRow{}; };
-    auto checked = [&](const std::string& title) {
-        for (const auto& r : app.item.rows) {
-            if (r.title == title) return r.checked;
-        }
-        return std::optional<bool>();
+    // The tooltip, the window's status and activity lines, and the menu's rows with their checkmarks, in one text.
+    const auto shown = [&] {
+        std::string text = app.item.tooltip + "|" + app.settings.labels->status + "|" + app.settings.labels->activity;
+        for (const auto& r : app.item.rows) text += "|" + r.title + (r.checked ? (*r.checked ? "[x]" : "[ ]") : "");
+        return text;
     };
-    struct Step {
-        std::function<void()> change;
-        std::string tooltip;
-        std::function<bool()> alsoShown;
-    } steps[] = {
-        {[&] { test::writeFile(app.root() / "token", "t"); }, "Bridge not running",
-         [&] { return app.settings.labels->status == "Bridge not running"; }},
-        {[&] {
-             app.writeStatus({{"connected", true}});
-         },
-         "Connected", [&] { return row(0).title == "Tavix Link · Connected"; }},
-        {[&] { test::writeFile(app.root() / "paused", ""); }, "Paused",
-         [&] { return app.settings.labels->activity == "New tasks are paused"; }},
-        {[&] { test::writeFile(app.root() / "no-login", ""); }, "Paused",
-         [&] { return checked("Start at Login") == false; }},
-        {[&] { test::writeFile(app.root() / "config", "SERVER=https://example.test\n"); }, "Paused",
-         [&] { return row(1).title == "example.test"; }},
+    const std::string connected = nlohmann::json{{"at", app.clock.now}, {"connected", true}}.dump();
+    const std::tuple<const char*, std::string, std::string, const char*> steps[] = {
+        {"token", "t", "Bridge not running", "|Bridge not running|"},
+        {"status.json", connected, "Connected", "|Tavix Link · Connected|"},
+        {"paused", "", "Paused", "|New tasks are paused|"},
+        {"no-login", "", "Paused", "|Start at Login[ ]|"},
+        {"config", "SERVER=https://example.test\n", "Paused", "|example.test|"},
     };
-    for (const auto& step : steps) {
-        step.change();
+    for (const auto& [file, content, label, alsoShown] : steps) {
+        test::writeFile(app.root() / file, content);
         EXPECT_TRUE(app.mainQueue.runUntil([&] {
-            return app.item.tooltip == "Tavix Link · " + step.tooltip && step.alsoShown();
-        })) << step.tooltip;
+            return shown().starts_with("Tavix Link · " + label + "|") && shown().find(alsoShown) != std::string::npos;
+        })) << file
+            << ": " << shown();
     }
 }
 
