@@ -11,16 +11,11 @@ constexpr const char* kHint =
     "\nIf the phone does not appear, choose Connect Android and use the main Wireless debugging port.";
 constexpr const char* kCheckDetails = "Enter the phone address with a valid port and, for pairing, the 6-digit code.";
 
-// A stand-in for adb that records its arguments and standard input, then prints `output` and exits with `status`.
-struct FakeAdb {
-    FakeAdb(TestApp& app, const std::string& output, int status, const std::string& before = "")
-        : path(app.dir / "adb"), args(app.dir / "adb.args"), input(app.dir / "adb.stdin") {
-        test::writeScript(path, before + "printf '%s\\n' \"$@\" > '" + args.string() + "'\ncat > '" + input.string() +
-                                    "'\nprintf '%s' '" + output + "'\nexit " + std::to_string(status));
-        test::writeFile(app.root() / "config", "NODE=/usr/bin/node\nADB=" + path.string() + "\n");
-    }
-    std::filesystem::path path, args, input;
-};
+// adb recording its standard input too, then printing `output` and exiting with `status`.
+void fakeAdb(TestApp& app, const std::string& output, int status, const std::string& before = "") {
+    test::useFakeAdb(app.dir.path(), app.root(),
+                     before + "cat > \"$d/adb.stdin\"\nprintf '%s' '" + output + "'\nexit " + std::to_string(status));
+}
 
 bool finished(TestApp& app) {
     return app.mainQueue.runUntil([&] { return !app.menu->operation && !app.dialogs.alerts.empty(); });
@@ -47,15 +42,15 @@ TEST(Wireless, RunsAdbAndJudgesWhatItSays) {
         TestApp app([&](Options& options) {
             if (!c.before.empty()) options.adbTimeout = 0.5;
         });
-        FakeAdb adb(app, c.output, c.status, c.before);
+        fakeAdb(app, c.output, c.status, c.before);
         app.dialogs.formAnswers.push_back(c.pair ? std::vector<std::string>{"10.0.0.2:37123", "013579"}
                                                  : std::vector<std::string>{"10.0.0.2:37123"});
         app.menu->perform(c.pair ? Command::pairPhone : Command::connectPhone);
         EXPECT_TRUE(app.menu->operation);
         ASSERT_TRUE(finished(app));
-        EXPECT_EQ(test::readAll(adb.args),
-                  c.before.empty() ? (c.pair ? "pair" : "connect") + std::string("\n10.0.0.2:37123\n") : "");
-        EXPECT_EQ(test::readAll(adb.input), c.pair ? "013579\n" : "");
+        EXPECT_EQ(test::readAll(app.dir / "adb.calls"),
+                  (c.pair ? "[pair]" : "[connect]") + std::string("[10.0.0.2:37123]\n"));
+        EXPECT_EQ(test::readAll(app.dir / "adb.stdin"), c.before.empty() && c.pair ? "013579\n" : "");
         EXPECT_EQ(app.dialogs.alerts, std::vector<test::Message>{c.alert});
 
         const auto& form = app.dialogs.forms.at(0);

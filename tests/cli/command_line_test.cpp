@@ -238,10 +238,11 @@ TEST(CommandLine, PhonePairAndConnect) {
         std::string says, calls;
     } cases[] = {
         {"pair " + at, "013579\n", paired, 0, "Phone paired\n" + paired + "\n\nIf the phone does not",
-         "pair " + at + "\n"},
+         "[pair][" + at + "]\n"},
         {"connect", at + "\n", "connected to " + at, 0, "Phone connected\nconnected to " + at + "\n",
-         "connect " + at + "\n"},
-        {"connect " + at, "", "failed to connect", 1, "Connection failed\nfailed to connect\n", "connect " + at + "\n"},
+         "[connect][" + at + "]\n"},
+        {"connect " + at, "", "failed to connect", 1, "Connection failed\nfailed to connect\n",
+         "[connect][" + at + "]\n"},
         {"pair 10.0.0.2", "013579\n", "", 1, "Check phone details\n", ""},
         {"pair " + at, "", "", 1, "Cancelled\n", ""},
     };

@@ -94,7 +94,7 @@ TEST(CommandLineProgram, PairsAPhoneByQrCode) {
     EXPECT_EQ(tavix.wait(), 0);
     EXPECT_NE(tavix.out.find("Phone connected\r\nconnected to 10.0.0.9:40000\r\n"), std::string::npos) << tavix.out;
     const std::string calls = cli.calls("adb");
-    EXPECT_NE(calls.find("mdns services\npair 10.0.0.9:41234\nmdns services\nconnect 10.0.0.9:40000\n"),
+    EXPECT_NE(calls.find("[mdns][services]\n[pair][10.0.0.9:41234]\n[mdns][services]\n[connect][10.0.0.9:40000]\n"),
               std::string::npos)
         << calls;
     EXPECT_EQ(calls.find(secret), std::string::npos) << "the password is not an argument";

@@ -84,6 +84,14 @@ std::map<std::string, std::string> filesBelow(const std::filesystem::path& direc
     return files;
 }
 
+void useFakeAdb(const std::filesystem::path& directory, const std::filesystem::path& stateRoot,
+                const std::string& body) {
+    const auto adb = writeScript(
+        directory / "adb",
+        "d='" + directory.string() + "'\nprintf '[%s]' \"$@\" >> \"$d/adb.calls\"\necho >> \"$d/adb.calls\"\n" + body);
+    writeFile(stateRoot / "config", "NODE=/usr/bin/node\nADB=" + adb.string() + "\n");
+}
+
 std::string commandOutput(const std::string& command) {
     std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
     std::string output;
