@@ -27,6 +27,45 @@ bool validSequence(const char* data, std::size_t length) {
     return used == static_cast<utf8proc_ssize_t>(length);
 }
 
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+struct Walk {
+    std::size_t bytes = 0;       // where the walk stopped
+    std::size_t characters = 0;  // user-perceived characters begun before that
+    bool cut = false;            // stopped by a limit rather than by the end of the text
+};
+
+// Walks valid UTF-8 text one user-perceived character at a time, stopping before character number `count` or
+// inside a character after `perCharacter` of its code points, whichever comes first.
+Walk walkCharacters(std::string_view text, std::size_t count, std::size_t perCharacter) {
+    Walk walk;
+    std::size_t inCharacter = 0;
+    utf8proc_int32_t previous = -1;
+    utf8proc_int32_t state = 0;
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    while (static_cast<utf8proc_ssize_t>(walk.bytes) < size) {
+        utf8proc_int32_t codePoint = 0;
+        const auto at = static_cast<utf8proc_ssize_t>(walk.bytes);
+        const auto used = utf8proc_iterate(bytesOf(text) + at, size - at, &codePoint);
+        if (used <= 0) break;
+        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, codePoint, &state)) {
+            if (walk.characters == count) {
+                walk.cut = true;
+                break;
+            }
+            ++walk.characters;
+            inCharacter = 0;
+        }
+        if (++inCharacter > perCharacter) {
+            walk.cut = true;
+            break;
+        }
+        previous = codePoint;
+        walk.bytes += static_cast<std::size_t>(used);
+    }
+    return walk;
+}
+
 }  // namespace
 
 bool isValidUtf8(std::string_view text) {
@@ -36,64 +75,17 @@ bool isValidUtf8(std::string_view text) {
 }
 
 std::size_t graphemeCount(std::string_view text) {
-    std::size_t count = 0;
-    utf8proc_int32_t previous = -1;
-    utf8proc_int32_t state = 0;
-    utf8proc_ssize_t at = 0;
-    const auto size = static_cast<utf8proc_ssize_t>(text.size());
-    while (at < size) {
-        utf8proc_int32_t codePoint = 0;
-        auto used = utf8proc_iterate(bytesOf(text) + at, size - at, &codePoint);
-        if (used <= 0) break;
-        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, codePoint, &state)) ++count;
-        previous = codePoint;
-        at += used;
-    }
-    return count;
+    return walkCharacters(text, kNoLimit, kNoLimit).characters;
 }
 
 std::string_view graphemePrefix(std::string_view text, std::size_t count) {
     if (count == 0) return text.substr(0, 0);
-    std::size_t seen = 0;
-    utf8proc_int32_t previous = -1;
-    utf8proc_int32_t state = 0;
-    utf8proc_ssize_t at = 0;
-    const auto size = static_cast<utf8proc_ssize_t>(text.size());
-    while (at < size) {
-        utf8proc_int32_t codePoint = 0;
-        auto used = utf8proc_iterate(bytesOf(text) + at, size - at, &codePoint);
-        if (used <= 0) break;
-        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, codePoint, &state)) {
-            if (seen == count) return text.substr(0, static_cast<std::size_t>(at));
-            ++seen;
-        }
-        previous = codePoint;
-        at += used;
-    }
-    return text;
+    const Walk walk = walkCharacters(text, count, kNoLimit);
+    return walk.cut ? text.substr(0, walk.bytes) : text;
 }
 
 std::string_view displayPrefix(std::string_view text, std::size_t count) {
-    std::size_t seen = 0;
-    std::size_t inCharacter = 0;
-    utf8proc_int32_t previous = -1;
-    utf8proc_int32_t state = 0;
-    utf8proc_ssize_t at = 0;
-    const auto size = static_cast<utf8proc_ssize_t>(text.size());
-    while (at < size) {
-        utf8proc_int32_t codePoint = 0;
-        auto used = utf8proc_iterate(bytesOf(text) + at, size - at, &codePoint);
-        if (used <= 0) break;
-        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, codePoint, &state)) {
-            if (seen == count) break;
-            ++seen;
-            inCharacter = 0;
-        }
-        if (++inCharacter > kMaxCharacterCodePoints) break;
-        previous = codePoint;
-        at += used;
-    }
-    return text.substr(0, static_cast<std::size_t>(at));
+    return text.substr(0, walkCharacters(text, count, kMaxCharacterCodePoints).bytes);
 }
 
 void Utf8Validator::feed(std::string_view bytes) {

@@ -9,10 +9,12 @@
 namespace tavix {
 namespace {
 
-// Start-up faults of the real program: a display nobody answers on, Qt's own options, a relative TMPDIR.
-TEST(StartupFaults, OneLineAndStatusTwoForAnUnreachableDisplayQtOptionsIgnoredRelativeTmpdir) {
+// Start-up faults of the real program: a display nobody answers on, Qt's own options, a relative TMPDIR, a
+// self-test that cannot write.
+TEST(StartupFaults, EachEndsInOneLineAndItsStatusAndTheSelfTestKeepsToItsOwnFolder) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "rel");
+    test::writeFile(dir / "home" / ".tavix" / "token", "mine", 0600);
     // Its own home and state, no session bus: should the program get further than it may, it touches nothing real.
     const std::string unreachable =
         "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DBUS_SESSION_BUS_ADDRESS HOME=" + dir.path().string() +
@@ -29,7 +31,11 @@ TEST(StartupFaults, OneLineAndStatusTwoForAnUnreachableDisplayQtOptionsIgnoredRe
         // Honoured, "-platform offscreen" would start the application without a display and keep it running.
         {"Qt's options", unreachable, "-platform offscreen -display :0 -reverse", 2, "", "Tavix Link could not"},
         {"TMPDIR=.", "TMPDIR=. ", "--self-test", 0, passed, ""},
-        {"TMPDIR=rel", "TMPDIR=rel ", "--self-test", 0, passed, ""},
+        // The self-test keeps to its own state directory, whatever HOME and TAVIX_HOME say.
+        {"TMPDIR=rel", "TMPDIR=rel HOME=" + (dir / "home").string() + " TAVIX_HOME=" + (dir / "ignored").string() + " ",
+         "--self-test", 0, passed, ""},
+        {"self-test failing", "TMPDIR=/proc/self ", "--self-test", 1, "",
+         "Self-test failed: Could not create the folder “/proc/self/tavix-menu-test-"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -48,6 +54,8 @@ TEST(StartupFaults, OneLineAndStatusTwoForAnUnreachableDisplayQtOptionsIgnoredRe
         }
     }
     EXPECT_EQ(test::countEntries(dir / "rel", ""), 0) << "the self-test cleans up after itself";
+    EXPECT_EQ(test::filesBelow(dir / "home"), (std::map<std::string, std::string>{{".tavix/token", "600 mine"}}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "ignored"));
 }
 
 }  // namespace

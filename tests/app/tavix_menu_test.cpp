@@ -8,21 +8,7 @@ namespace {
 
 using test::TestApp;
 
-TEST(Startup, UnpairedShowsTheIconTooltipAndSettings) {
-    TestApp app;
-    app.menu->applicationDidFinishLaunching();
-    EXPECT_EQ(app.item.creations, 1);
-    EXPECT_EQ(app.item.accessibleName, "Tavix Link");
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
-    EXPECT_FALSE(app.item.rows.empty());
-    EXPECT_EQ(app.settings.builds, 1);
-    EXPECT_EQ(app.settings.presents, std::vector<bool>{true});
-    ASSERT_TRUE(app.settings.labels.has_value());
-    EXPECT_EQ(app.settings.labels->status, "Not paired");
-    EXPECT_EQ(app.application.timerSeconds, 3.0);
-}
-
-TEST(Startup, SettingsWindowAtLaunchOnlyWhenUnpairedOrAskedFor) {
+TEST(Startup, TheIconAndTheTimerAndTheSettingsWindowOnlyWhenUnpairedOrAskedFor) {
     struct Case {
         bool paired;
         std::vector<std::string> args;
@@ -34,12 +20,20 @@ TEST(Startup, SettingsWindowAtLaunchOnlyWhenUnpairedOrAskedFor) {
         {true, {"tavix-menu", "--Settings"}, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.paired << " " << testing::PrintToString(c.args));
         TestApp app;
         if (c.paired) test::writeFile(app.root() / "token", "t");
         app.options.arguments = c.args;
         TavixMenu menu(app.menu->ports(), app.options);
         menu.applicationDidFinishLaunching();
-        EXPECT_EQ(app.settings.builds, c.builds) << c.paired << " " << testing::PrintToString(c.args);
+        const std::string label = c.paired ? "Bridge not running" : "Not paired";
+        EXPECT_EQ(std::tie(app.item.creations, app.item.accessibleName, app.item.tooltip),
+                  std::make_tuple(1, "Tavix Link", "Tavix Link · " + label));
+        EXPECT_EQ(app.item.rows.front().title, "Tavix Link · " + label);
+        EXPECT_EQ(app.application.timerSeconds, 3.0);
+        EXPECT_EQ(app.settings.builds, c.builds);
+        EXPECT_EQ(app.settings.presents, std::vector<bool>(c.builds, true));
+        EXPECT_EQ(app.settings.labels.has_value() ? app.settings.labels->status : "", c.builds ? label : "");
     }
 }
 
@@ -83,90 +77,63 @@ TEST(Startup, AnotherStartBringsTheSettingsWindowForwardAndNamedCommandsRunLater
     EXPECT_EQ(app.application.terminations, 1);
 }
 
-TEST(Refresh, BeforeTheSettingsWindowOnlyTheStatusItemChanges) {
+// Some panels never say that their menu closed: nothing may wait for that.
+TEST(Refresh, EachTickAndEachOpeningReadTheFilesAnewWhetherTheMenuWasClosedOrNot) {
     TestApp app;
     test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}});
-    app.menu->refresh();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Connected");
-    EXPECT_EQ(app.settings.labelSets, 0);
-}
-
-TEST(Refresh, PicksUpNewFilesEveryTime) {
-    TestApp app;
     app.menu->applicationDidFinishLaunching();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Not paired");
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}, {"busy", "job"}});
-    app.application.tick();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Task in progress");
-    std::filesystem::remove(app.root() / "status.json");
-    app.application.tick();
-    EXPECT_EQ(app.item.tooltip, "Tavix Link · Bridge not running");
+    app.item.delegate->menuWillOpen();
+    struct Step {
+        std::function<void()> change;
+        std::string label;
+        bool opening;
+    } steps[] = {
+        {[&] {
+             app.writeStatus({{"connected", true}, {"busy", "job"}});
+         },
+         "Task in progress", false},
+        {[&] { std::filesystem::remove(app.root() / "status.json"); }, "Bridge not running", false},
+        {[&] {
+             app.writeStatus({{"connected", true}});
+         },
+         "Connected", true},
+        {[] {}, "Connected", true},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        const int sets = app.item.menuSets;
+        step.opening ? app.item.delegate->menuWillOpen() : app.application.tick();
+        EXPECT_EQ(app.item.menuSets, sets + 1) << "rebuilt once";
+        EXPECT_EQ(app.item.rows.front().title, "Tavix Link · " + step.label);
+        EXPECT_EQ(app.item.tooltip, "Tavix Link · " + step.label);
+    }
+    EXPECT_EQ(app.settings.labelSets, 0) << "no live labels before the settings window";
 }
 
 TEST(Refresh, EachStateFileShowsAsSoonAsItChangesWithoutWaitingForTheTimer) {
     TestApp app;
     app.menu->applicationDidFinishLaunching();  // unpaired: with the settings window
-    auto row = [&](std::size_t at) { return app.item.rows.size() > at ? app.item.rows[at] : MenuRow{}; };
-    auto checked = [&](const std::string& title) {
-        for (const auto& r : app.item.rows) {
-            if (r.title == title) return r.checked;
-        }
-        return std::optional<bool>();
+    // The tooltip, the window's status and activity lines, and the menu's rows with their checkmarks, in one text.
+    const auto shown = [&] {
+        std::string text = app.item.tooltip + "|" + app.settings.labels->status + "|" + app.settings.labels->activity;
+        for (const auto& r : app.item.rows) text += "|" + r.title + (r.checked ? (*r.checked ? "[x]" : "[ ]") : "");
+        return text;
     };
-    struct Step {
-        std::function<void()> change;
-        std::string tooltip;
-        std::function<bool()> alsoShown;
-    } steps[] = {
-        {[&] { test::writeFile(app.root() / "token", "t"); }, "Bridge not running",
-         [&] { return app.settings.labels->status == "Bridge not running"; }},
-        {[&] {
-             app.writeStatus({{"connected", true}});
-         },
-         "Connected", [&] { return row(0).title == "Tavix Link · Connected"; }},
-        {[&] { test::writeFile(app.root() / "paused", ""); }, "Paused",
-         [&] { return app.settings.labels->activity == "New tasks are paused"; }},
-        {[&] { test::writeFile(app.root() / "no-login", ""); }, "Paused",
-         [&] { return checked("Start at Login") == false; }},
-        {[&] { test::writeFile(app.root() / "config", "SERVER=https://example.test\n"); }, "Paused",
-         [&] { return row(1).title == "example.test"; }},
+    const std::string connected = nlohmann::json{{"at", app.clock.now}, {"connected", true}}.dump();
+    const std::tuple<const char*, std::string, std::string, const char*> steps[] = {
+        {"token", "t", "Bridge not running", "|Bridge not running|"},
+        {"status.json", connected, "Connected", "|Tavix Link · Connected|"},
+        {"paused", "", "Paused", "|New tasks are paused|"},
+        {"no-login", "", "Paused", "|Start at Login[ ]|"},
+        {"config", "SERVER=https://example.test\n", "Paused", "|example.test|"},
     };
-    for (const auto& step : steps) {
-        step.change();
+    for (const auto& [file, content, label, alsoShown] : steps) {
+        test::writeFile(app.root() / file, content);
         EXPECT_TRUE(app.mainQueue.runUntil([&] {
-            return app.item.tooltip == "Tavix Link · " + step.tooltip && step.alsoShown();
-        })) << step.tooltip;
+            return shown().starts_with("Tavix Link · " + label + "|") && shown().find(alsoShown) != std::string::npos;
+        })) << file
+            << ": " << shown();
     }
-}
-
-TEST(Refresh, LiveLabelsOnceTheWindowExists) {
-    TestApp app;
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true},
-                     {"computer", true},
-                     {"devices", {{{"model", "M"}, {"state", "device"}}, {{"state", "S"}}}}});
-    app.menu->showSettings();
-    ASSERT_TRUE(app.settings.labels.has_value());
-    EXPECT_EQ(*app.settings.labels, (SettingsLabels{"Connected", true, "M · device\nAndroid · S",
-                                                    "Computer tasks available", "Ready when you are"}));
-
-    app.clock.now += 30'000;  // the same file, now stale
-    app.menu->refresh();
-    EXPECT_EQ(*app.settings.labels, (SettingsLabels{"Bridge not running", false, "No Android phone detected",
-                                                    "Sign in to Claude or Codex CLI", "Ready when you are"}));
-}
-
-TEST(Refresh, MenuRowsFollowEveryRefresh) {
-    // Some panels never say that their menu closed: nothing may wait for that.
-    TestApp app;
-    app.menu->applicationDidFinishLaunching();
-    app.item.delegate->menuWillOpen();
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}});
-    app.application.tick();
-    EXPECT_EQ(app.item.rows.front().title, "Tavix Link · Connected");
 }
 
 TEST(Startup, WithoutATrayTheWindowAndOneAlertAfterTenSeconds) {
@@ -200,20 +167,6 @@ TEST(Startup, WithoutATrayTheWindowAndOneAlertAfterTenSeconds) {
     }
 }
 
-TEST(StatusMenu, OpeningRebuildsOnceFromFreshState) {
-    TestApp app;
-    app.menu->applicationDidFinishLaunching();
-    test::writeFile(app.root() / "token", "t");
-    app.writeStatus({{"connected", true}});
-    const int sets = app.item.menuSets;
-    app.item.delegate->menuWillOpen();
-    EXPECT_EQ(app.item.menuSets, sets + 1);
-    EXPECT_EQ(app.item.rows.front().title, "Tavix Link · Connected");
-    const auto first = app.item.rows;
-    app.item.delegate->menuWillOpen();
-    EXPECT_EQ(app.item.rows, first);
-}
-
 TEST(ShowSettings, BuildsOnceAndBringsTheSameWindowBack) {
     TestApp app;
     test::writeFile(app.root() / "config", "SERVER=https://example.test:8443/\n");
@@ -225,12 +178,6 @@ TEST(ShowSettings, BuildsOnceAndBringsTheSameWindowBack) {
     EXPECT_EQ(app.settings.presents, (std::vector<bool>{true, false}));
     EXPECT_EQ(app.application.activations, 2);
     EXPECT_EQ(app.settings.target, app.menu.get());
-}
-
-TEST(Quit, EndsTheApplication) {
-    TestApp app;
-    app.menu->perform(Command::quit);
-    EXPECT_EQ(app.application.terminations, 1);
 }
 
 }  // namespace

@@ -42,12 +42,6 @@ void CliHarness::writeStatus(std::string members, double ageMs) const {
     writeFile(root() / "status.json", text.str());
 }
 
-void CliHarness::useAdb(const std::string& body) const {
-    const auto adb =
-        writeScript(dir.path() / "adb", "d='" + dir.path().string() + "'\necho \"$*\" >> \"$d/adb.calls\"\n" + body);
-    writeFile(root() / "config", "NODE=/usr/bin/node\nADB=" + adb.string() + "\n");
-}
-
 std::string CliHarness::calls(const std::string& program) const {
     return readAll(dir.path() / (program + ".calls"));
 }

@@ -28,8 +28,7 @@ struct CliHarness {
     std::filesystem::path home() const { return dir.path() / "home"; }
     // Writes status.json with "at" `ageMs` before now.
     void writeStatus(std::string members = "", double ageMs = 0) const;
-    // Puts a script standing in for adb in "config" (with NODE, so the bridge counts as installed).
-    void useAdb(const std::string& body) const;
+    void useAdb(const std::string& body) const { useFakeAdb(dir.path(), root(), body); }
     std::string calls(const std::string& program) const;
 
     // Runs the command line with `input` as standard input (not a terminal).

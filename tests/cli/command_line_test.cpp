@@ -64,10 +64,11 @@ TEST(CommandLine, StatusAsJson) {
         {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])", 0, "t",
          R"({"error":null,"phones":[{"model":"Android","state":"unknown","label":"unknown"},)"
          R"({"model":"Android","state":"unknown","label":"unknown"}]})"},
-        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},{"state":"x"}])", 0,
-         "t",
+        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},)"
+         R"({"state":"Device","screen":"on"}])",
+         0, "t",
          R"({"phones":[{"model":"P","state":"device","label":"on"},{"model":"A","state":"device","label":"connected"},)"
-         R"({"model":"Android","state":"x","label":"x"}]})"},
+         R"({"model":"Android","state":"Device","label":"Device"}]})"},
         {R"("devices":[{"model":"M"},3],"error":404)", 0, "t", R"({"phones":[],"error":null,"paired":true})"},
     };
     for (const auto& c : cases) {
@@ -230,39 +231,25 @@ TEST(CommandLine, PairsWithTheServer) {
 
 // The phone commands: the address from the command line or standard input, the code only from standard input.
 TEST(CommandLine, PhonePairAndConnect) {
+    const std::string at = "10.0.0.2:37123", paired = "Successfully paired to 10.0.0.2:37123";
     struct Case {
-        std::vector<std::string> arguments;
-        std::string input;
-        std::string adbSays;
+        std::string arguments, input, adbSays;
         int exit;
-        std::string says;
-        std::string calls;
+        std::string says, calls;
     } cases[] = {
-        {{"phone", "pair", "10.0.0.2:37123"},
-         "013579\n",
-         "Successfully paired to 10.0.0.2:37123",
-         0,
-         "Phone paired\nSuccessfully paired to 10.0.0.2:37123\n\nIf the phone does not appear",
-         "pair 10.0.0.2:37123\n"},
-        {{"phone", "connect"},
-         "10.0.0.2:5555\n",
-         "connected to 10.0.0.2:5555",
-         0,
-         "Phone connected\nconnected to 10.0.0.2:5555\n",
-         "connect 10.0.0.2:5555\n"},
-        {{"phone", "connect", "10.0.0.2:5555"},
-         "",
-         "failed to connect",
-         1,
-         "Connection failed\nfailed to connect\n",
-         "connect 10.0.0.2:5555\n"},
-        {{"phone", "pair", "10.0.0.2"}, "013579\n", "", 1, "Check phone details\n", ""},
-        {{"phone", "pair", "10.0.0.2:37123"}, "", "", 1, "Cancelled\n", ""},
+        {"pair " + at, "013579\n", paired, 0, "Phone paired\n" + paired + "\n\nIf the phone does not",
+         "[pair][" + at + "]\n"},
+        {"connect", at + "\n", "connected to " + at, 0, "Phone connected\nconnected to " + at + "\n",
+         "[connect][" + at + "]\n"},
+        {"connect " + at, "", "failed to connect", 1, "Connection failed\nfailed to connect\n",
+         "[connect][" + at + "]\n"},
+        {"pair 10.0.0.2", "013579\n", "", 1, "Check phone details\n", ""},
+        {"pair " + at, "", "", 1, "Cancelled\n", ""},
     };
     for (const auto& c : cases) {
         CliHarness cli;
         cli.useAdb("cat > \"$d/adb.stdin\"\nprintf '%s\\n' '" + c.adbSays + "'");
-        const auto result = cli.run(c.arguments, c.input);
+        const auto result = cli.run(words("phone " + c.arguments), c.input);
         EXPECT_EQ(result.status, c.exit) << c.says << result.err;
         EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u) << result.out << result.err;
         EXPECT_EQ(cli.calls("adb"), c.calls);

@@ -2,9 +2,7 @@
 
 #include <signal.h>
 
-#include <cstdio>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -18,16 +16,9 @@ using namespace std::chrono_literals;
 using test::CliHarness;
 using test::Program;
 
-std::string commandOutput(const std::string& command) {
-    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string output;
-    char buffer[4096];
-    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
-    return output;
-}
-
 TEST(CommandLineProgram, LinksNoQt) {
-    const std::string listing = commandOutput(std::string("LD_TRACE_LOADED_OBJECTS=1 ") + TAVIX_CLI_BINARY + " 2>&1");
+    const std::string listing =
+        test::commandOutput(std::string("LD_TRACE_LOADED_OBJECTS=1 ") + TAVIX_CLI_BINARY + " 2>&1");
     ASSERT_NE(listing.find("libqrencode"), std::string::npos) << listing;
     EXPECT_EQ(listing.find("libQt"), std::string::npos) << listing;
 }
@@ -61,7 +52,7 @@ std::string readQrCode(const std::string& printed, const fs::path& picture) {
         }
     }
     pbm.close();
-    return commandOutput("zbarimg -q --raw '" + picture.string() + "' 2>/dev/null");
+    return test::commandOutput("zbarimg -q --raw '" + picture.string() + "' 2>/dev/null");
 }
 
 // adb's mDNS listing: another phone all along, ours once the test has read the code, then its connection address.
@@ -81,7 +72,7 @@ connect) echo "connected to $2" ;;
 esac)sh";
 
 TEST(CommandLineProgram, PairsAPhoneByQrCode) {
-    if (commandOutput("command -v zbarimg").empty()) GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
+    if (test::commandOutput("command -v zbarimg").empty()) GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
     CliHarness cli;
     cli.useAdb(kPhonesOnTheNetwork);
     test::ScopedEnv noColour("NO_COLOR", "1");
@@ -103,7 +94,7 @@ TEST(CommandLineProgram, PairsAPhoneByQrCode) {
     EXPECT_EQ(tavix.wait(), 0);
     EXPECT_NE(tavix.out.find("Phone connected\r\nconnected to 10.0.0.9:40000\r\n"), std::string::npos) << tavix.out;
     const std::string calls = cli.calls("adb");
-    EXPECT_NE(calls.find("mdns services\npair 10.0.0.9:41234\nmdns services\nconnect 10.0.0.9:40000\n"),
+    EXPECT_NE(calls.find("[mdns][services]\n[pair][10.0.0.9:41234]\n[mdns][services]\n[connect][10.0.0.9:40000]\n"),
               std::string::npos)
         << calls;
     EXPECT_EQ(calls.find(secret), std::string::npos) << "the password is not an argument";

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -61,17 +60,7 @@ exit "${s:-0}")");
     bool settle() {
         return app.mainQueue.runUntil([this] { return !app.menu->operation; });
     }
-    // Every file of the test's folder with its mode and content.
-    Files files() const {
-        Files result;
-        for (const auto& entry : fs::recursive_directory_iterator(app.dir.path())) {
-            if (!entry.is_regular_file()) continue;
-            char mode[8];
-            std::snprintf(mode, sizeof mode, "%03o ", test::modeOf(entry.path()));
-            result[fs::relative(entry.path(), app.dir.path()).string()] = mode + test::readAll(entry.path());
-        }
-        return result;
-    }
+    Files files() const { return test::filesBelow(app.dir.path()); }
 
     test::TempDir bin;
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", std::nullopt};  // the autostart entry goes under the test's home
@@ -196,6 +185,7 @@ TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
     const Files listsOn = {{bridge, list("app.tavix.link", true)}, {menu, list("app.tavix.menu", true)}};
     const Files entryOff = {{entry, "644 " + autostartEntry("/usr/bin/tavix-menu", false)}, {off, "600 "}};
     const Files entryOn = {{entry, "644 " + autostartEntry("/usr/bin/tavix-menu", true)}, {off, "gone"}};
+    const Files hidden = {{entry, autostartEntry("/usr/bin/tavix-menu", false)}, {off, ""}};
     const std::string disable = "--user disable app.tavix.link.service\n";
     const std::string enable = "--user enable app.tavix.link.service\n";
     const Command login = Command::toggleLogin, pause = Command::togglePause;
@@ -208,6 +198,7 @@ TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
         std::string failure;  // the alert's text
         std::string calls = "";
         std::string statuses = "";
+        bool systemEntry = false;  // a system-wide autostart entry starts us unless the user's own hides it
     } cases[] = {
         {pause, Kind::launchd, none, with(none, "state/paused", "600 "), 1, ""},
         {pause, Kind::launchd, with(none, "state/paused", ""), with(none, "state/paused", "gone"), 1, ""},
@@ -226,10 +217,14 @@ TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
         {login, Kind::systemd, none, none, 1, "output 1\n", disable, "1"},
         {login, Kind::systemd, with(none, "home/.config/autostart", ""), none, 1,
          "Could not create the folder “$HOME/.config/autostart”: Not a directory", disable},
+        {login, Kind::systemd, none, entryOff, 1, "", disable, "", true},
+        {login, Kind::systemd, hidden, {{entry, "gone"}, {off, "gone"}}, 1, "", enable, "", true},
+        {login, Kind::systemd, marker, {{off, "gone"}}, 1, "", enable, "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         Service service(c.kind, c.statuses, c.existing);
+        if (c.systemEntry) test::writeFile(service.bin / "xdg/autostart/app.tavix.menu.desktop", "[Desktop Entry]\n");
         const Files before = service.files();
         service.app.menu->perform(c.command);
         ASSERT_TRUE(service.settle());
@@ -292,29 +287,6 @@ TEST(Systemd, WaitsAsLongAsSystemdAndEveryAlertSaysWhatHappened) {
         if (c.command == Command::toggleLogin) {
             EXPECT_EQ(fs::exists(app.root() / "no-login"), enabling);
         }
-    }
-}
-
-TEST(StartAtLogin, TheSystemEntryStartsUsUntilOurOwnHidesItAndAgainOnceThatIsGone) {
-    const std::string entry = "home/.config/autostart/app.tavix.menu.desktop";
-    const Files hidden = {{entry, autostartEntry("/usr/bin/tavix-menu", false)}, {"state/no-login", ""}};
-    struct Case {
-        Files existing;
-        Files changed;
-    } cases[] = {
-        {{}, {{entry, "644 " + hidden.at(entry)}, {"state/no-login", "600 "}}},
-        {hidden, {{entry, "gone"}, {"state/no-login", "gone"}}},
-        {{{"state/no-login", ""}}, {{"state/no-login", "gone"}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.existing.size());
-        Service service(Kind::systemd, "", c.existing);
-        test::writeFile(service.bin / "xdg/autostart/app.tavix.menu.desktop", "[Desktop Entry]\n");
-        const Files before = service.files();
-        service.app.menu->perform(Command::toggleLogin);
-        ASSERT_TRUE(service.settle());
-        EXPECT_EQ(service.alerts(), std::vector<Message>{});
-        EXPECT_EQ(changes(before, service.files()), c.changed);
     }
 }
 

@@ -73,6 +73,7 @@ TEST_F(ProcessRunner, ChildrenRunSideBySideEachReportingOnce) {
         {"cat; printf '|end'", "123456", 20, 0, "123456\n|end"},
         {"cat; printf '|end'", none, 20, 0, "|end"},
         {"cat; printf '|end'", "", 20, 0, "\n|end"},
+        {"cat; printf '|end'", "line\n", 20, 0, "line\n\n|end"},
         {"wc -c", line, 20, 0, std::to_string(line.size() + 1) + "\n"},
         // The rest of the line goes to a closed pipe: no SIGPIPE for us.
         {"exec 0<&-; sleep 0.3; printf closed; exit 2", line, 30, 2, "closed"},

@@ -21,13 +21,6 @@ std::string mixedText(std::size_t count) {
     return text;
 }
 
-TEST(InputBytes, LineAndLineFeedOnlyWhenPresent) {
-    EXPECT_EQ(inputBytes(std::nullopt), "");
-    EXPECT_EQ(inputBytes(""), "\n");
-    EXPECT_EQ(inputBytes("192.168.1.20:37000"), "192.168.1.20:37000\n");
-    EXPECT_EQ(inputBytes("already\n"), "already\n\n");
-}
-
 TEST(ShapeOutput, InvalidIsEmptyElseTheFirstCharactersUntrimmed) {
     const std::string cut = mixedText(1800);
     const std::string x1799(1799, 'x');

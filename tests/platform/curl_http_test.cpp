@@ -32,13 +32,6 @@ TEST_F(CurlHttpTest, RefusesWhatIsNotVerifiedHttps) {
     EXPECT_EQ(server.requests().size(), 1u);  // "/down" alone
 }
 
-TEST_F(CurlHttpTest, TimesOut) {
-    server.route("/slow", {{"status", 200}, {"delay", 30}});
-    const auto late = http.perform(get(server.base() + "/slow", 0, 0.5));
-    ASSERT_TRUE(late.transportError);
-    EXPECT_EQ(*late.transportError, "Nothing came from the server for 0.5 seconds.");
-}
-
 TEST_F(CurlHttpTest, StopsReceivingAtTheBodyCap) {
     constexpr std::size_t cap = 150'000;
     server.route("/under", 200, std::string(cap - 1, 'x'));

@@ -38,30 +38,6 @@ void pressKey(QWidget* widget, int key) {
     QCoreApplication::sendEvent(widget, &press);
 }
 
-TEST(FormAccessory, OneBandPerField) {
-    for (int n : {0, 1, 2, 3}) {
-        std::vector<FormField> fields;
-        for (int i = 0; i < n; ++i)
-            fields.push_back({"Label " + std::to_string(i), "value " + std::to_string(i), i == 1});
-        QWidget parent;
-        QWidget* accessory = QtDialogs::formAccessory(fields, &parent);
-        EXPECT_EQ(accessory->size(), QSize(360, 62 * n));
-        EXPECT_EQ(accessory->minimumSize(), accessory->maximumSize());
-        const auto labels = accessory->findChildren<QLabel*>();
-        const auto inputs = accessory->findChildren<QLineEdit*>();
-        ASSERT_EQ(labels.size(), n);
-        ASSERT_EQ(inputs.size(), n);
-        for (int i = 0; i < n; ++i) {
-            const QString label = QStringLiteral("Label %1").arg(i);
-            EXPECT_EQ(labels[i]->geometry(), QRect(0, 62 * i + 8, 360, 20)) << i;
-            EXPECT_EQ(labels[i]->text(), label);
-            EXPECT_EQ(inputs[i]->geometry(), QRect(0, 62 * i + 32, 360, 26)) << i;
-            EXPECT_EQ(inputs[i]->echoMode(), i == 1 ? QLineEdit::Password : QLineEdit::Normal);
-            EXPECT_EQ(inputs[i]->accessibleName(), label) << "a screen reader announces the field by its label";
-        }
-    }
-}
-
 enum class Answer { button, returnKey, cancel, escape, close };
 
 TEST(Form, AnswersAndConfirmations) {
@@ -93,6 +69,20 @@ TEST(Form, AnswersAndConfirmations) {
             ASSERT_EQ(inputs.size(), qsizetype(c.fields.size()));
             EXPECT_TRUE(inputs.empty() || dialog.focusWidget() == inputs[0])
                 << "the keyboard starts in the first field";
+            // One band per field: its label above its input, which a screen reader announces by that label.
+            const QWidget* accessory = inputs.empty() ? nullptr : inputs[0]->parentWidget();
+            EXPECT_EQ(accessory ? accessory->size() : QSize(),
+                      inputs.empty() ? QSize() : QSize(360, 62 * int(inputs.size())));
+            for (qsizetype i = 0; i < inputs.size(); ++i) {
+                const QLabel* label = accessory->findChildren<QLabel*>().value(i);
+                ASSERT_NE(label, nullptr);
+                EXPECT_EQ(label->geometry(), QRect(0, 62 * int(i) + 8, 360, 20));
+                EXPECT_EQ(label->text().toStdString(), c.fields[std::size_t(i)].label);
+                EXPECT_EQ(inputs[i]->geometry(), QRect(0, 62 * int(i) + 32, 360, 26));
+                EXPECT_EQ(inputs[i]->echoMode(),
+                          c.fields[std::size_t(i)].secure ? QLineEdit::Password : QLineEdit::Normal);
+                EXPECT_EQ(inputs[i]->accessibleName(), label->text());
+            }
             for (std::size_t i = 0; i < c.typed.size(); ++i) inputs[qsizetype(i)]->setText(c.typed[i]);
             auto buttons = dialog.findChildren<QPushButton*>();
             std::sort(buttons.begin(), buttons.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });

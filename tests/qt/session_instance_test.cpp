@@ -8,31 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include "private_bus.h"
 #include "support/temp_dir.h"
 
 namespace tavix {
 namespace {
-
-// A session bus of the test's own: dbus-daemon with the standard session policy on a socket in `dir`.
-struct PrivateBus {
-    explicit PrivateBus(const test::TempDir& dir) {
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                      QStringLiteral("--print-address=1"),
-                      QStringLiteral("--address=unix:path=%1").arg(QString::fromStdString((dir / "bus").string()))});
-        if (daemon.waitForStarted(10000) && daemon.waitForReadyRead(10000)) {
-            address = QString::fromUtf8(daemon.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus() {
-        daemon.terminate();
-        daemon.waitForFinished(5000);
-    }
-    QDBusConnection connect(const QString& name) const { return QDBusConnection::connectToBus(address, name); }
-
-    QProcess daemon;
-    QString address;
-};
 
 // The running copy's side: what later starts asked of it, and the activation token in effect meanwhile.
 struct Recorder final : ApplicationDelegate {
@@ -63,8 +43,8 @@ int runAnswering(QProcess& program) {
 TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRuntimeFolder) {
     if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) GTEST_SKIP() << "no dbus-daemon";
     test::TempDir dir;
-    PrivateBus bus(dir);
-    ASSERT_FALSE(bus.address.isEmpty());
+    test::PrivateBus bus;
+    ASSERT_TRUE(bus.up());
     Recorder running;
     SessionInstance first(bus.connect(QStringLiteral("first")));
     ASSERT_EQ(first.claim(running), InstanceClaim::claimed);
@@ -96,7 +76,7 @@ TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRun
             env.remove(QString::fromLatin1(name));
         }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
         env.insert(QStringLiteral("TAVIX_HOME"), folder("state"));
         for (const QString& setting : start.env) env.insert(setting.section('=', 0, 0), setting.section('=', 1));
         QProcess second;

@@ -10,7 +10,6 @@
 #include <QDBusReply>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <functional>
@@ -20,10 +19,14 @@
 #include "platform/qt/dbus_menu.h"
 #include "platform/qt/dbus_types.h"
 #include "platform/qt/tray_item.h"
-#include "support/temp_dir.h"
+#include "private_bus.h"
+#include "support/menu_rows.h"
 
 namespace tavix {
 namespace {
+
+using test::kTrayRows;
+using test::row;
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
@@ -35,43 +38,6 @@ bool waitFor(const std::function<bool()>& done, int milliseconds = 5000) {
     while (!done() && timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }
-
-// A dbus-daemon of its own for one test.
-class PrivateBus {
-  public:
-    PrivateBus() {
-        test::writeFile(dir_ / "bus.conf",
-                        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                        "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>session"
-                        "</type><listen>unix:path=" +
-                            (dir_ / "bus").string() +
-                            "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                            "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--config-file=") + QString::fromStdString((dir_ / "bus.conf").string()),
-                       QStringLiteral("--nofork"), QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});
-        if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus() {
-        for (const QString& name : names_) QDBusConnection::disconnectFromBus(name);
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
-    bool up() const { return !address_.isEmpty(); }
-    // A client connection of its own, with its own unique name.
-    QDBusConnection connect(const QString& name) {
-        names_.append(name);
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-  private:
-    test::TempDir dir_;
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
-};
 
 class Watcher final : public QObject {
     Q_OBJECT
@@ -160,30 +126,6 @@ class Host final : public QObject {
     QStringList signals_;
 };
 
-struct Delegate final : StatusItemDelegate {
-    void menuWillOpen() override { onOpen(); }
-    void perform(Command command) override { performed.push_back(command); }
-    std::function<void()> onOpen = [] {};
-    std::vector<Command> performed;
-};
-
-MenuRow row(std::string title, std::optional<Command> command = {}, bool enabled = true,
-            std::optional<bool> checked = {}, bool logo = false) {
-    return {false, std::move(title), command, enabled, checked, logo};
-}
-const MenuRow kSeparator{true, "", {}, false, {}, false};
-
-const std::vector<MenuRow> kRows = {
-    row("Tavix Link · Connected", {}, false, {}, true),
-    row("host_name.example", {}, false),
-    kSeparator,
-    row("Connection & Settings…", Command::showSettings),
-    row("Restart Local Bridge", Command::restart, false),
-    row("Start at Login", Command::toggleLogin, true, true),
-    kSeparator,
-    row("Quit Menu Bar App", Command::quit),
-};
-
 // One panel with its watcher and host, and the item under test.
 struct Desktop : testing::Test {
     void SetUp() override {
@@ -195,7 +137,7 @@ struct Desktop : testing::Test {
         watcher = std::make_unique<Watcher>(bus.connect(QStringLiteral("watcher")), hostRegistered);
         item->create("Tavix Link", delegate);
         host = std::make_unique<Host>(bus.connect(QStringLiteral("host")), item->serviceName());
-        item->setMenu(kRows);
+        item->setMenu(kTrayRows);
         ASSERT_TRUE(waitFor([&] { return !watcher->items.isEmpty() || !hostRegistered; }));
         // As a panel does once an item registers.
         host->layout();
@@ -207,8 +149,8 @@ struct Desktop : testing::Test {
         return -1;
     }
 
-    PrivateBus bus;
-    Delegate delegate;
+    test::PrivateBus bus;
+    test::RecordingDelegate delegate;
     std::unique_ptr<TrayItem> item;
     std::unique_ptr<Watcher> watcher;
     std::unique_ptr<Host> host;
@@ -288,10 +230,7 @@ TEST_F(Desktop, ItemPropertiesAndOneSignalPerChange) {
 
 TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
     start();
-    auto rows = kRows;
-    rows[1].title = "Pair_Phone & Q&A";
-    item->setMenu(rows);
-    EXPECT_EQ(host->announced(), QStringList{QStringLiteral("ItemsPropertiesUpdated")});
+    auto rows = kTrayRows;
     const auto [revision, layout] = host->layout();
     ASSERT_EQ(layout.children.size(), qsizetype(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -309,42 +248,33 @@ TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
     }
 
     // Rows change on a refresh, or when the host opens the menu (which must say whether to read the layout again).
-    struct Change {
+    auto flags = kTrayRows;
+    flags[0].title = "Tavix Link · Paused";
+    flags[4].enabled = true;
+    flags[5].checked = false;
+    auto longer = flags, renamed = flags;
+    longer.insert(longer.begin() + 2, row("Working…", {}, false));
+    renamed[1].title = "other.example";
+    const struct {
         const char* what;
-        std::function<void(std::vector<MenuRow>&)> change;
+        std::vector<MenuRow> rows;
         bool onOpening;
-        QStringList announced;
+        const char* announced;
         uint revisions;
     } changes[] = {
-        {"nothing", [](auto&) {}, false, {}, 0},
-        {"nothing, opening", [](auto&) {}, true, {}, 0},
-        {"texts and flags",
-         [](auto& r) {
-             r[0].title = "Tavix Link · Paused";
-             r[4].enabled = true;
-             r[5].checked = false;
-         },
-         false,
-         {QStringLiteral("ItemsPropertiesUpdated")},
-         0},
-        {"a row more",
-         [](auto& r) { r.insert(r.begin() + 2, row("Working…", {}, false)); },
-         false,
-         {QStringLiteral("LayoutUpdated")},
-         1},
-        {"a text, opening",
-         [](auto& r) { r[1].title = "other.example"; },
-         true,
-         {QStringLiteral("ItemsPropertiesUpdated")},
-         0},
-        {"a row less, opening", [](auto& r) { r.erase(r.begin() + 2); }, true, {QStringLiteral("LayoutUpdated")}, 1},
+        {"nothing", kTrayRows, false, "", 0},
+        {"nothing, opening", kTrayRows, true, "", 0},
+        {"texts and flags", flags, false, "ItemsPropertiesUpdated", 0},
+        {"a row more", longer, false, "LayoutUpdated", 1},
+        {"a row less, opening", flags, true, "LayoutUpdated", 1},
+        {"a text, opening", renamed, true, "ItemsPropertiesUpdated", 0},
     };
     uint now = revision;
     const int quit = idOf(QStringLiteral("Quit Menu Bar App"));
     DBusMenuItemList flagsChanged;
-    for (const Change& c : changes) {
+    for (const auto& c : changes) {
         SCOPED_TRACE(c.what);
-        c.change(rows);
+        rows = c.rows;
         int opened = 0;
         delegate.onOpen = [&] {
             ++opened;
@@ -356,7 +286,7 @@ TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
         } else {
             item->setMenu(rows);
         }
-        EXPECT_EQ(host->announced(), c.announced);
+        EXPECT_EQ(host->announced().join(","), QLatin1String(c.announced));
         now += c.revisions;
         EXPECT_EQ(host->layout().first, now);
         EXPECT_EQ(idOf(QStringLiteral("Quit Menu Bar App")), quit) << "a row that stays keeps its id";
@@ -430,7 +360,7 @@ TEST_F(Desktop, AClickRunsItsCommandOnceAndActivateOpensTheWindow) {
 
 TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasReturned) {
     registerDBusTypes();
-    Delegate delegate;
+    test::RecordingDelegate delegate;
     QByteArray png = "first";
     int drawn = 0;
     DBusMenu menu(delegate, [&] {
@@ -443,7 +373,7 @@ TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasRe
         ++updates;
         last = items;
     });
-    menu.setRows(kRows);
+    menu.setRows(kTrayRows);
     EXPECT_EQ(drawn, 0) << "nobody asked yet";
     DBusMenuLayout layout;
     menu.GetLayout(0, -1, {}, layout);

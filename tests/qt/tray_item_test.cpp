@@ -8,36 +8,21 @@
 
 #include <gtest/gtest.h>
 
+#include "support/menu_rows.h"
+
 namespace tavix {
 namespace {
 
-// The tray item with itself as the delegate: rows to set when the menu opens, the commands it was sent.
-struct Tray final : StatusItemDelegate {
-    Tray() { item.create("Tavix Link", *this); }
-    void menuWillOpen() override { onOpen(); }
-    void perform(Command command) override { performed.push_back(command); }
+using test::kTrayRows;
+using test::row;
+
+// The XEmbed tray item, sending its commands to a recorder.
+struct Tray {
+    Tray() { item.create("Tavix Link", delegate); }
     QList<QAction*> actions() const { return item.menu()->actions(); }
 
+    test::RecordingDelegate delegate;
     TrayItem item{QDBusConnection(QStringLiteral("none"))};
-    std::function<void()> onOpen = [] {};
-    std::vector<Command> performed;
-};
-
-MenuRow row(std::string title, std::optional<Command> command = {}, bool enabled = true,
-            std::optional<bool> checked = {}, bool logo = false) {
-    return {false, std::move(title), command, enabled, checked, logo};
-}
-const MenuRow kSeparator{true, "", {}, false, {}, false};
-
-const std::vector<MenuRow> kRows = {
-    row("Tavix Link · Connected", {}, false, {}, true),
-    row("Q&A host", {}, false),
-    kSeparator,
-    row("Connection & Settings…", Command::showSettings),
-    row("Restart Local Bridge", Command::restart, false),
-    row("Start at Login", Command::toggleLogin, true, true),
-    kSeparator,
-    row("Quit Menu Bar App", Command::quit),
 };
 
 void expectShows(const QList<QAction*>& actions, const std::vector<MenuRow>& rows) {
@@ -60,32 +45,32 @@ void expectShows(const QList<QAction*>& actions, const std::vector<MenuRow>& row
 
 TEST(TrayItem, RowsInOrderSendTheirCommandsOnceTheMenuHasClosed) {
     Tray tray;
-    tray.item.setMenu(kRows);
-    expectShows(tray.actions(), kRows);
+    tray.item.setMenu(kTrayRows);
+    expectShows(tray.actions(), kTrayRows);
     EXPECT_EQ(tray.actions()[0]->icon().pixmap(QSize(17, 17), 2.0).size(), QSize(34, 34)) << "a sharp logo at 2×";
-    for (std::size_t i = 0; i < kRows.size(); ++i) {
-        tray.performed.clear();
+    for (std::size_t i = 0; i < kTrayRows.size(); ++i) {
+        tray.delegate.performed.clear();
         tray.actions()[qsizetype(i)]->trigger();
-        EXPECT_TRUE(tray.performed.empty()) << "the menu closes before the command runs";
+        EXPECT_TRUE(tray.delegate.performed.empty()) << "the menu closes before the command runs";
         QCoreApplication::processEvents();
-        const MenuRow& row = kRows[i];
+        const MenuRow& row = kTrayRows[i];
         const auto expected = row.command && row.enabled ? std::vector{*row.command} : std::vector<Command>{};
-        EXPECT_EQ(tray.performed, expected) << i;
+        EXPECT_EQ(tray.delegate.performed, expected) << i;
     }
 }
 
 TEST(TrayItem, NewRowsUpdateTheActionsInPlaceUnlessTheShapeChanges) {
     Tray tray;
-    tray.item.setMenu(kRows);
+    tray.item.setMenu(kTrayRows);
     const auto before = tray.actions();
     // A tray host re-sends every item that announces a change: only the rows that look different may.
     std::vector<int> changes(std::size_t(before.size()));
     for (qsizetype i = 0; i < before.size(); ++i)
         QObject::connect(before[i], &QAction::changed, before[i], [&changes, i] { ++changes[std::size_t(i)]; });
-    tray.item.setMenu(kRows);
+    tray.item.setMenu(kTrayRows);
     EXPECT_EQ(changes, std::vector<int>(8, 0)) << "identical rows change nothing";
 
-    auto rows = kRows;
+    auto rows = kTrayRows;
     rows[0].title = "Tavix Link · Paused";
     rows[4].enabled = true;
     rows[5].checked = false;
@@ -96,7 +81,7 @@ TEST(TrayItem, NewRowsUpdateTheActionsInPlaceUnlessTheShapeChanges) {
     EXPECT_EQ(changes, (std::vector<int>{1, 0, 0, 0, 1, 1, 0, 0}));
     tray.actions()[7]->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(tray.performed, std::vector{Command::showSettings}) << "the command of the row it now shows";
+    EXPECT_EQ(tray.delegate.performed, std::vector{Command::showSettings}) << "the command of the row it now shows";
 
     rows.insert(rows.begin() + 2, row("Working…", {}, false));
     tray.item.setMenu(rows);
@@ -105,10 +90,10 @@ TEST(TrayItem, NewRowsUpdateTheActionsInPlaceUnlessTheShapeChanges) {
 
 TEST(TrayItem, OpeningAsksTheDelegateAndANewShapeWaitsUntilTheMenuHasClosed) {
     Tray tray;
-    tray.item.setMenu(kRows);
-    auto rows = kRows;
+    tray.item.setMenu(kTrayRows);
+    auto rows = kTrayRows;
     rows[0].title = "Tavix Link · Server unreachable";
-    tray.onOpen = [&] { tray.item.setMenu(rows); };
+    tray.delegate.onOpen = [&] { tray.item.setMenu(rows); };
     tray.item.menu()->popup(QPoint(10, 10));
     expectShows(tray.actions(), rows);
     auto longer = rows;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
 #include "state/config.h"
 #include "state/state_directory.h"
 #include "support/temp_dir.h"
@@ -7,75 +8,48 @@
 namespace tavix {
 namespace {
 
-struct ConfigCase {
-    const char* name;
-    std::string text;
-    Config expected;
-};
+namespace fs = std::filesystem;
 
-void PrintTo(const ConfigCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ConfigFormat : public testing::TestWithParam<ConfigCase> {};
-
-TEST_P(ConfigFormat, Parses) {
-    EXPECT_EQ(parseConfig(GetParam().text), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ConfigFormat,
-    testing::Values(ConfigCase{"FourLinesWithEmptyOne",
-                               "SERVER=https://a.example/\nNODE=/n\n\nADB=/a\n",
-                               {{"SERVER", "https://a.example/"}, {"NODE", "/n"}, {"ADB", "/a"}}},
-                    ConfigCase{"ValueKeepsLaterEquals", "SERVER=https://x?a=b=c\n", {{"SERVER", "https://x?a=b=c"}}},
-                    ConfigCase{"NothingTrimmed", " SERVER = https://x\n", {{" SERVER ", " https://x"}}},
-                    ConfigCase{"EmptyValue", "SERVER=\n", {{"SERVER", ""}}},
-                    ConfigCase{"LastWins", "SERVER=https://one\nSERVER=https://two\n", {{"SERVER", "https://two"}}},
-                    ConfigCase{"LineWithoutEqualsIgnored", "ADB\nNODE=x", {{"NODE", "x"}}},
-                    ConfigCase{"EmptyKey", "=value\n", {{"", "value"}}},
-                    ConfigCase{"NumberSignIsAKey", "#SERVER=x\n", {{"#SERVER", "x"}}},
-                    ConfigCase{"KeysAreCaseSensitive", "server=x\nSERVER=y\n", {{"server", "x"}, {"SERVER", "y"}}},
-                    ConfigCase{"CarriageReturnDropsOnce",
-                               "SERVER=https://x\r\nNODE=n\r\r\n",
-                               {{"SERVER", "https://x"}, {"NODE", "n\r"}}},
-                    ConfigCase{"NotUtf8ReadsEmpty", "SERVER=https://x\nNODE=\xff\xfe\n", {}},
-                    ConfigCase{"Empty", "", {}}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-TEST(ConfigFormat, WritesThreeLines) {
+TEST(ConfigFormat, KeyValueLinesReadAsWrittenAndWrittenAsThreeLines) {
+    const std::pair<std::string, Config> cases[] = {
+        {"SERVER=https://a.example/\nNODE=/n\n\nADB=/a\n",
+         {{"SERVER", "https://a.example/"}, {"NODE", "/n"}, {"ADB", "/a"}}},
+        {"SERVER=https://x?a=b=c\n", {{"SERVER", "https://x?a=b=c"}}},
+        {" SERVER = https://x\n", {{" SERVER ", " https://x"}}},  // nothing trimmed
+        {"SERVER=\n", {{"SERVER", ""}}},
+        {"SERVER=https://one\nSERVER=https://two\n", {{"SERVER", "https://two"}}},
+        {"ADB\nNODE=x", {{"NODE", "x"}}},
+        {"=value\n", {{"", "value"}}},
+        {"#SERVER=x\n", {{"#SERVER", "x"}}},
+        {"server=x\nSERVER=y\n", {{"server", "x"}, {"SERVER", "y"}}},
+        {"SERVER=https://x\r\nNODE=n\r\r\n",
+         {{"SERVER", "https://x"}, {"NODE", "n\r"}}},  // one carriage return dropped
+        {"SERVER=https://x\nNODE=\xff\xfe\n", {}},     // not UTF-8
+        {"", {}},
+    };
+    for (const auto& [text, config] : cases) EXPECT_EQ(parseConfig(text), config) << testing::PrintToString(text);
     EXPECT_EQ(formatConfig("https://h:8443", "/usr/bin/node", ""), "SERVER=https://h:8443\nNODE=/usr/bin/node\nADB=\n");
-    EXPECT_EQ(parseConfig(formatConfig("https://h", "n", "a")),
-              (Config{{"SERVER", "https://h"}, {"NODE", "n"}, {"ADB", "a"}}));
 }
 
-struct ServerCase {
-    const char* name;
-    std::optional<std::string> file;
-    std::string server;
-};
-
-void PrintTo(const ServerCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ServerSetting : public testing::TestWithParam<ServerCase> {};
-
-TEST_P(ServerSetting, ComesFromConfigOrDefault) {
+TEST(ConfigFormat, TheServerComesFromAReadableConfigElseTheDefault) {
     test::TempDir dir;
     test::ScopedEnv home("TAVIX_HOME", dir.path().string());
-    if (GetParam().file) test::writeFile(dir / "config", *GetParam().file);
-    EXPECT_EQ(StateDirectory(dir.path()).server(), GetParam().server);
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {std::nullopt, "https://tavix.app"},
+        {"SERVER=https://a.example/\n", "https://a.example/"},
+        {" SERVER = https://a.example\n", "https://tavix.app"},
+        {"SERVER=\n", ""},
+        {"SERVER=https://big\n" + std::string(kMaxStateFileBytes, '#'), "https://tavix.app"},
+    };
+    for (const auto& [file, server] : cases) {
+        fs::remove(dir / "config");
+        if (file) test::writeFile(dir / "config", *file);
+        EXPECT_EQ(StateDirectory(dir.path()).server(), server) << file.value_or("(none)").substr(0, 40);
+    }
+    fs::remove(dir / "config");
+    fs::create_directory(dir / "config");
+    EXPECT_TRUE(StateDirectory(dir.path()).config().empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ServerSetting,
-    testing::Values(ServerCase{"NoFile", std::nullopt, "https://tavix.app"},
-                    ServerCase{"TrailingSlashKept", "SERVER=https://a.example/\n", "https://a.example/"},
-                    ServerCase{"SpacedKeyIsAnotherKey", " SERVER = https://a.example\n", "https://tavix.app"},
-                    ServerCase{"EmptyValueIsEmpty", "SERVER=\n", ""},
-                    ServerCase{"SecondWins", "SERVER=https://1\nSERVER=https://2\n", "https://2"}),
-    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace tavix

@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -69,6 +71,33 @@ unsigned modeOf(const std::filesystem::path& path) {
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body) {
     writeFile(path, "#!/bin/sh\n" + std::string(body) + "\n", 0755);
     return path;
+}
+
+std::map<std::string, std::string> filesBelow(const std::filesystem::path& directory) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+        if (!entry.is_regular_file()) continue;
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%03o ", modeOf(entry.path()));
+        files[std::filesystem::relative(entry.path(), directory).string()] = mode + readAll(entry.path());
+    }
+    return files;
+}
+
+void useFakeAdb(const std::filesystem::path& directory, const std::filesystem::path& stateRoot,
+                const std::string& body) {
+    const auto adb = writeScript(
+        directory / "adb",
+        "d='" + directory.string() + "'\nprintf '[%s]' \"$@\" >> \"$d/adb.calls\"\necho >> \"$d/adb.calls\"\n" + body);
+    writeFile(stateRoot / "config", "NODE=/usr/bin/node\nADB=" + adb.string() + "\n");
+}
+
+std::string commandOutput(const std::string& command) {
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
+    return output;
 }
 
 int countEntries(const std::filesystem::path& directory, std::string_view prefix) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,15 @@ std::string readAll(const std::filesystem::path& path);
 unsigned modeOf(const std::filesystem::path& path);
 // An executable /bin/sh script with `body` after the #! line.
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);
+// Every file below `directory` by its relative path: its mode in octal, a space and its content.
+std::map<std::string, std::string> filesBelow(const std::filesystem::path& directory);
+// A script standing in for adb in `directory`, named in the state directory's config (with NODE, so the bridge counts
+// as installed): it adds its arguments as a line "[first][second]…" to "adb.calls" there, then runs `body` with $d
+// set to `directory`.
+void useFakeAdb(const std::filesystem::path& directory, const std::filesystem::path& stateRoot,
+                const std::string& body);
+// What a /bin/sh command line prints on its standard output.
+std::string commandOutput(const std::string& command);
 // Names in `directory` that start with `prefix`.
 int countEntries(const std::filesystem::path& directory, std::string_view prefix);
 

@@ -9,36 +9,32 @@ namespace {
 
 constexpr double kNow = 1'750'000'000'000.0;
 
-Status status(const nlohmann::json& json) {
-    return parseStatus(json.dump());
-}
-
-TEST(LiveLabels, ActivityPutsARunningTaskBeforeThePause) {
-    const Status busy = status({{"at", kNow}, {"connected", true}, {"busy", "job"}});
-    EXPECT_EQ(liveLabels(true, true, busy, kNow).activity, "A task is running on this Mac");
-    EXPECT_EQ(liveLabels(true, true, status({{"at", kNow}}), kNow).activity, "New tasks are paused");
-    EXPECT_EQ(liveLabels(true, false, Status{}, kNow).activity, "Ready when you are");
-}
-
-TEST(LiveLabels, ConnectedColourNeedsFreshConnectedAndNotPaused) {
-    const Status connected = status({{"at", kNow}, {"connected", true}});
-    EXPECT_TRUE(liveLabels(true, false, connected, kNow).connected);
-    EXPECT_FALSE(liveLabels(true, true, connected, kNow).connected);
-    EXPECT_FALSE(liveLabels(true, false, connected, kNow + 25'000).connected);
-    EXPECT_FALSE(liveLabels(true, false, status({{"at", kNow}, {"connected", "yes"}}), kNow).connected);
-}
-
-TEST(LiveLabels, PhoneAndComputerLinesFallBackWhenStale) {
-    const Status phone =
-        status({{"at", kNow}, {"computer", true}, {"devices", {{{"model", "M"}, {"state", "device"}}}}});
-    auto labels = liveLabels(true, false, phone, kNow);
-    EXPECT_EQ(labels.phone, "M · device");
-    EXPECT_EQ(labels.computer, "Computer tasks available");
-    labels = liveLabels(true, false, phone, kNow + 25'000);
-    EXPECT_EQ(labels.phone, "No Android phone detected");
-    EXPECT_EQ(labels.computer, "Sign in to Claude or Codex CLI");
-    EXPECT_EQ(liveLabels(true, false, status({{"at", kNow}, {"devices", nlohmann::json::array()}}), kNow).phone,
-              "No Android phone detected");
+TEST(LiveLabels, FollowTheStatusItsAgeAndThePause) {
+    using Json = nlohmann::json;
+    const Json phones = {{{"model", "M"}, {"state", "device"}}, {{"state", "S"}}};
+    const Json full = {{"connected", true}, {"computer", true}, {"devices", phones}};
+    const Json connected = {{"connected", true}}, busy = {{"connected", true}, {"busy", "job"}};
+    const Json unsure = {{"connected", "yes"}, {"devices", Json::array()}};
+    const std::string none = "No Android phone detected", signIn = "Sign in to Claude or Codex CLI";
+    const std::string ready = "Ready when you are";
+    struct Case {
+        bool paused;
+        Json status;
+        double age;
+        SettingsLabels labels;
+    } cases[] = {
+        {false, full, 0, {"Connected", true, "M · device\nAndroid · S", "Computer tasks available", ready}},
+        {false, full, 25'000, {"Bridge not running", false, none, signIn, ready}},
+        // A running task comes before the pause.
+        {true, busy, 0, {"Pausing · current task finishing", false, none, signIn, "A task is running on this Mac"}},
+        {true, connected, 0, {"Paused", false, none, signIn, "New tasks are paused"}},
+        {false, unsure, 0, {"Server unreachable", false, none, signIn, ready}},
+    };
+    for (const auto& c : cases) {
+        Json status = c.status;
+        status["at"] = kNow - c.age;
+        EXPECT_EQ(liveLabels(true, c.paused, parseStatus(status.dump()), kNow), c.labels) << status.dump();
+    }
 }
 
 }  // namespace

@@ -55,32 +55,14 @@ TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
                              {"devices",
                               {{{"model", "Pixel 8"}, {"state", "device"}, {"screen", "awake"}},
                                {{"model", "Galaxy"}, {"state", "unauthorized"}}}}}));
-    const std::vector<std::string> expected = {"Tavix Link · Connected",
-                                               "tavix.app",
-                                               "Last sync failed",
-                                               "---",
-                                               "Phone: Pixel 8 · awake",
-                                               "Phone: Galaxy · unauthorized",
-                                               "Computer tasks available",
-                                               "---",
-                                               "Connection & Settings…",
-                                               "Open Devices…",
-                                               "Pair / Change Account…",
-                                               "Pair Android over Wi-Fi…",
-                                               "Connect Android over Wi-Fi…",
-                                               "USB Setup Help…",
-                                               "---",
-                                               "Pause New Tasks",
-                                               "Restart Local Bridge",
-                                               "Start at Login",
-                                               "---",
-                                               "macOS Permissions…",
-                                               "View Logs…",
-                                               "Update Instructions…",
-                                               "Disconnect This Mac…",
-                                               "---",
-                                               "Quit Menu Bar App"};
-    EXPECT_EQ(menu.titles(), expected);
+    std::string titles;
+    for (const auto& title : menu.titles()) titles += title + "|";
+    EXPECT_EQ(titles,
+              "Tavix Link · Connected|tavix.app|Last sync failed|---|Phone: Pixel 8 · awake|"
+              "Phone: Galaxy · unauthorized|Computer tasks available|---|Connection & Settings…|Open Devices…|"
+              "Pair / Change Account…|Pair Android over Wi-Fi…|Connect Android over Wi-Fi…|USB Setup Help…|---|"
+              "Pause New Tasks|Restart Local Bridge|Start at Login|---|macOS Permissions…|View Logs…|"
+              "Update Instructions…|Disconnect This Mac…|---|Quit Menu Bar App|");
     EXPECT_TRUE(menu.rows[0].logo);
     EXPECT_EQ(std::count_if(menu.rows.begin(), menu.rows.end(), [](const MenuRow& r) { return r.logo; }), 1);
     for (const auto& r : menu.rows) {
@@ -90,44 +72,6 @@ TEST(StatusMenu, FullLayoutOfAFreshConnectedStatus) {
     }
     EXPECT_EQ(menu.at("View Logs…").command, Command::logs);
     EXPECT_EQ(menu.at("Quit Menu Bar App").command, Command::quit);
-}
-
-TEST(StatusMenu, StaleStatusHidesWhatItCannotVouchFor) {
-    auto menu = build(parseStatus(
-        Json{{"at", kNow - 25'000}, {"error", "boom"}, {"computer", true}, {"devices", {{{"model", "Pixel"}}}}}
-            .dump()));
-    EXPECT_NE(menu.find("Phone status unavailable"), nullptr);
-    EXPECT_EQ(menu.find("boom"), nullptr);
-    EXPECT_EQ(menu.find("Computer tasks available"), nullptr);
-    EXPECT_EQ(menu.find("Sign in to Claude or Codex CLI"), nullptr);
-    EXPECT_EQ(menu.find("Phone: Pixel · unknown"), nullptr);
-}
-
-TEST(StatusMenu, DeviceListsThatAreNotArraysOfObjectsShowNoPhone) {
-    for (const Json& devices : {Json(), Json::array(), Json("phones"), Json::array({Json::object(), 1})}) {
-        Json status = Json::object();
-        if (!devices.is_null()) status["devices"] = devices;
-        auto menu = build(fresh(status));
-        EXPECT_NE(menu.find("No Android phone connected"), nullptr) << devices.dump();
-    }
-}
-
-TEST(StatusMenu, PhoneRows) {
-    struct Case {
-        Json device;
-        const char* title;
-    } cases[] = {
-        {{{"model", "M"}, {"state", "device"}}, "Phone: M · connected"},
-        {{{"model", "M"}, {"state", "device"}, {"screen", "locked"}}, "Phone: M · locked"},
-        {{{"model", "M"}, {"state", "offline"}, {"screen", "locked"}}, "Phone: M · offline"},
-        {{{"state", "Device"}}, "Phone: Android · Device"},
-        {Json::object(), "Phone: Android · unknown"},
-        {{{"model", 3}, {"state", "device"}, {"screen", false}}, "Phone: Android · connected"},
-    };
-    for (const auto& c : cases) {
-        auto menu = build(fresh({{"devices", Json::array({c.device})}}));
-        EXPECT_NE(menu.find(c.title), nullptr) << c.device.dump();
-    }
 }
 
 TEST(StatusMenu, ManyPhonesShowTwentyRowsAndACountInTheMenuAndTheSettingsWindow) {
@@ -178,36 +122,29 @@ TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     const std::string stacked = build(fresh({{"error", marks}})).rows[2].title;
     EXPECT_EQ(stacked.size(), 1u + 30 * 2);
     EXPECT_EQ(marks.rfind(stacked, 0), 0u);
-
-    EXPECT_EQ(build(fresh({{"error", std::string(200, 'x')}})).rows[2].title, std::string(90, 'x'));
-    EXPECT_EQ(build(fresh({{"error", "short"}})).rows[2].title, "short");
     EXPECT_EQ(build(fresh({{"error", ""}})).rows[2].separator, true);
-    EXPECT_EQ(build(fresh({{"error", 404}})).rows[2].separator, true);
 }
 
 TEST(StatusMenu, EnableRules) {
+    const char* rows[] = {"Pair / Change Account…", "Pair Android over Wi-Fi…", "Connect Android over Wi-Fi…",
+                          "Pause New Tasks",        "Restart Local Bridge",     "Disconnect This Mac…",
+                          "Connection & Settings…"};
     struct Case {
         const char* name;
-        bool paired;
-        bool operation;
-        bool busy;
-        bool account, phone, connect, pause, restart, disconnect;
+        bool paired, operation, busy;
+        const char* enabled;  // of `rows`, in order
     } cases[] = {
-        {"idle paired", true, false, false, true, true, true, true, true, true},
-        {"unpaired", false, false, false, true, true, true, false, false, false},
-        {"operation", true, true, false, false, false, false, true, false, false},
-        {"bridge task", true, false, true, false, true, true, true, false, false},
+        {"idle paired", true, false, false, "1111111"},
+        {"unpaired", false, false, false, "1110001"},
+        {"operation", true, true, false, "0001001"},
+        {"bridge task", true, false, true, "0111001"},
     };
     for (const auto& c : cases) {
         auto menu = build(fresh({{"connected", true}, {"busy", c.busy ? "job" : ""}}), c.paired, false, c.operation);
-        EXPECT_EQ(menu.at("Pair / Change Account…").enabled, c.account) << c.name;
-        EXPECT_EQ(menu.at("Pair Android over Wi-Fi…").enabled, c.phone) << c.name;
-        EXPECT_EQ(menu.at("Connect Android over Wi-Fi…").enabled, c.connect) << c.name;
-        EXPECT_EQ(menu.at("Pause New Tasks").enabled, c.pause) << c.name;
-        EXPECT_EQ(menu.at("Restart Local Bridge").enabled, c.restart) << c.name;
-        EXPECT_EQ(menu.at("Disconnect This Mac…").enabled, c.disconnect) << c.name;
+        std::string enabled;
+        for (const char* title : rows) enabled += menu.at(title).enabled ? '1' : '0';
+        EXPECT_EQ(enabled, c.enabled) << c.name;
         EXPECT_EQ(menu.rows[2].title == "Working…", c.operation) << c.name;
-        EXPECT_TRUE(menu.at("Connection & Settings…").enabled) << c.name;
     }
 }
 
