@@ -100,10 +100,17 @@ std::optional<Error> makePrivateDirectories(const std::filesystem::path& directo
     if (directory.has_parent_path() && directory.parent_path() != directory) {
         if (auto error = makePrivateDirectories(directory.parent_path())) return error;
     }
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (::mkdir(directory.c_str(), 0700) != 0) {
         int err = errno;
+        if (err == EEXIST) return std::nullopt;
         return Error{std::string(kDirectoryDomain), err,
                      "Could not create the folder " + quoted(directory) + ": " + std::strerror(err)};
+    }
+    // The umask may have taken bits we need (0277 leaves 0500, which we could not write into): ours is 0700.
+    if (::chmod(directory.c_str(), 0700) != 0) {
+        int err = errno;
+        return Error{std::string(kDirectoryDomain), err,
+                     "Could not make the folder " + quoted(directory) + " private: " + std::strerror(err)};
     }
     return std::nullopt;
 }

@@ -21,8 +21,8 @@ TEST(WritePrivate, WritesWholePrivateFilesInPlaceOfWhatWasThere) {
     test::writeFile(dir / "open" / "token", "old content that is longer", 0644);
     test::writeFile(dir / "elsewhere", "keep me");
     fs::create_symlink(dir / "elsewhere", dir / "open" / "config");
-    EXPECT_EQ(writePrivate(dir / "a" / "b", "secret", "token"), std::nullopt);
     const mode_t previous = ::umask(0277);
+    EXPECT_EQ(writePrivate(dir / "a" / "b", "secret", "token"), std::nullopt);
     EXPECT_EQ(writePrivate(dir / "open", "new", "token"), std::nullopt);
     EXPECT_EQ(writePrivate(dir / "open", "", "config"), std::nullopt);
     ::umask(previous);
