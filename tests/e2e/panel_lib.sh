@@ -59,7 +59,9 @@ bus_pid() {
 item_registered() {
     local entry
     for entry in $(watcher_get RegisteredStatusNotifierItems | grep -o "'[^']*'" | tr -d "'"); do
+        # GNOME's AppIndicator extension lists an item registered by its path as "SERVICE@PATH".
         ITEM_SERVICE=${entry%%/*}
+        ITEM_SERVICE=${ITEM_SERVICE%@}
         ITEM_PATH=/StatusNotifierItem
         [[ $entry == */* ]] && ITEM_PATH=/${entry#*/}
         [ "$(bus_pid "$ITEM_SERVICE")" = "$APP_PID" ] && return 0

@@ -83,6 +83,7 @@ TEST(MenuBarLogo, TheSymbolicSvgRecoloursInEveryToolkit) {
     QXmlStreamReader svg(menuBarLogoSvg());
     int heads = 0;
     int backing = 0;
+    int gtkBacking = 0;
     QString styles;
     while (!svg.atEnd()) {
         if (svg.readNext() != QXmlStreamReader::StartElement) continue;
@@ -90,14 +91,24 @@ TEST(MenuBarLogo, TheSymbolicSvgRecoloursInEveryToolkit) {
         if (svg.name() == QLatin1String("style") && attributes.value("id") == QLatin1String("current-color-scheme"))
             styles = svg.readElementText();
         if (svg.name() != QLatin1String("path")) continue;
-        // GTK recolours the fill of paths (not their strokes); KDE and LXQt the ColorScheme classes.
-        EXPECT_TRUE(attributes.value("style").contains(QLatin1String("fill:currentColor")));
-        if (attributes.value("class") == QLatin1String("ColorScheme-Text")) ++heads;
-        if (attributes.value("class") == QLatin1String("backing")) ++backing;
+        // GTK recolours the fill of paths (not their strokes), and fills those left unfilled; KDE and LXQt the
+        // ColorScheme classes.
+        const bool filled = attributes.value("style").contains(QLatin1String("fill:currentColor"));
+        if (filled && attributes.value("class") == QLatin1String("ColorScheme-Text")) {
+            ++heads;
+        } else if (filled && attributes.value("class") == QLatin1String("backing")) {
+            ++backing;
+        } else if (attributes.value("style") == QLatin1String("fill:none")) {
+            ++gtkBacking;
+        } else {
+            ADD_FAILURE() << "a path that no toolkit colours: "
+                          << attributes.value("d").left(40).toString().toStdString();
+        }
     }
     ASSERT_FALSE(svg.hasError()) << svg.errorString().toStdString();
     EXPECT_EQ(heads, menuBarLogoParts().size());
     EXPECT_GT(backing, 0);
+    EXPECT_EQ(gtkBacking, backing);
     // As drawn where nothing recolours it: the light head on the dark backing of the pixmaps.
     EXPECT_TRUE(styles.contains(QLatin1String(".ColorScheme-Text { color:#f4f4f4; }"))) << styles.toStdString();
     EXPECT_TRUE(styles.contains(QLatin1String(".ColorScheme-Background { color:#141414; }")));

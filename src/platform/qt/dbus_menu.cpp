@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <map>
 
 namespace tavix {
 namespace {
@@ -79,25 +78,12 @@ void DBusMenu::publish() {
                             std::equal(rows_.begin(), rows_.end(), items_.begin(),
                                        [](const MenuRow& row, const Item& item) { return sameKind(row, item.row); });
     if (!sameLayout) {
-        // A row that stays keeps its id, so a click on it from a host that has not caught up still means it.
-        std::map<Command, int> kept;
-        for (const Item& item : items_) {
-            if (item.row.command) kept.emplace(*item.row.command, item.id);
-        }
-        std::vector<Item> items;
-        items.reserve(rows_.size());
-        for (const MenuRow& row : rows_) {
-            int id = 0;
-            const auto found = row.command ? kept.find(*row.command) : kept.end();
-            if (found != kept.end()) {
-                id = found->second;
-                kept.erase(found);
-            } else {
-                id = nextId_++;
-            }
-            items.push_back({id, row, propertiesOf(row)});
-        }
-        items_ = std::move(items);
+        // Every item of a new layout has a new id. Hosts that match old ids with new places get it wrong
+        // (GNOME's AppIndicator extension moves its rows in its model but not on screen); new ids are only ever
+        // added, in order. A click on an item of an older layout finds nothing and runs nothing.
+        items_.clear();
+        items_.reserve(rows_.size());
+        for (const MenuRow& row : rows_) items_.push_back({nextId_++, row, propertiesOf(row)});
         ++revision_;
         Q_EMIT LayoutUpdated(revision_, 0);
         return;

@@ -16,7 +16,8 @@ namespace tavix {
 
 // The status menu as a com.canonical.dbusmenu object, which StatusNotifier hosts show themselves. The items are
 // exactly the rows they are given. A change of rows that keeps their kinds changes the items in place and is
-// announced with one ItemsPropertiesUpdated; any other change is a new layout revision and one LayoutUpdated.
+// announced with one ItemsPropertiesUpdated; any other change is a new layout revision, with new ids for all its
+// items, and one LayoutUpdated.
 // Both happen whether or not a host has said the menu is open: not every host says when it closes.
 class DBusMenu final : public QObject, protected QDBusContext {
     Q_OBJECT

@@ -27,8 +27,8 @@ QImage menuBarLogoImage(int pixels, const std::optional<QColor>& color);
 
 // The symbolic icon theme file. Panels that colour symbolic icons paint the head in their own text colour: GTK
 // overrides the fill of paths, KDE and LXQt fill the ColorScheme-Text class from their palette. Others draw it as it
-// stands: light with a dark rim. The rim is masked by the brightness of GTK's own fill, and takes the panel's
-// background colour in KDE and LXQt, so it vanishes where the head is recoloured dark.
+// stands: light with a dark rim. The rim takes the panel's background colour in KDE and LXQt; in GTK it takes the
+// far end from the head's colour, so the head reads even on a panel that changed colour without drawing it again.
 QByteArray menuBarLogoSvg();
 
 }  // namespace tavix

@@ -46,10 +46,10 @@ void StatusNotifierItem::ContextMenu(int, int) {}
 void StatusNotifierItem::SecondaryActivate(int, int) {}
 void StatusNotifierItem::Scroll(int, const QString&) {}
 
-StatusNotifierRegistration::StatusNotifierRegistration(QDBusConnection bus, QString itemService, QObject* parent)
+StatusNotifierRegistration::StatusNotifierRegistration(QDBusConnection bus, QString item, QObject* parent)
     : QObject(parent),
       bus_(std::move(bus)),
-      itemService_(std::move(itemService)),
+      item_(std::move(item)),
       ownerWatcher_(kWatcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
     retry_.setSingleShot(true);
     retry_.setInterval(1000);
@@ -124,7 +124,7 @@ void StatusNotifierRegistration::check() {
         }
         QDBusMessage add = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherInterface,
                                                           QStringLiteral("RegisterStatusNotifierItem"));
-        add.setArguments({itemService_});
+        add.setArguments({item_});
         auto* registering = new QDBusPendingCallWatcher(bus_.asyncCall(add), this);
         connect(registering, &QDBusPendingCallWatcher::finished, this, [done](QDBusPendingCallWatcher* added) {
             added->deleteLater();

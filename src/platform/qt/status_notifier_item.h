@@ -94,7 +94,8 @@ class StatusNotifierItem final : public QObject {
 class StatusNotifierRegistration final : public QObject {
     Q_OBJECT
   public:
-    StatusNotifierRegistration(QDBusConnection bus, QString itemService, QObject* parent = nullptr);
+    // `item`: what RegisterStatusNotifierItem is given, a bus name or an object path on `bus`.
+    StatusNotifierRegistration(QDBusConnection bus, QString item, QObject* parent = nullptr);
 
     void start();
     bool watcherPresent() const { return !owner_.isEmpty(); }
@@ -113,7 +114,7 @@ class StatusNotifierRegistration final : public QObject {
     void setRegistered(bool registered);
 
     QDBusConnection bus_;
-    QString itemService_;
+    QString item_;
     QDBusServiceWatcher ownerWatcher_;
     QTimer retry_;
     QString owner_;

@@ -112,8 +112,7 @@ void TrayItem::create(const std::string& accessibleName, StatusItemDelegate& del
 }
 
 void TrayItem::exportItem(const QString& title) {
-    // Hosts differ in what they accept: a name of this form suits all. Owning it also keeps Qt's own tray backend
-    // from ever registering a second item under it.
+    // The name keeps Qt's own tray backend from ever registering a second item under it.
     service_ = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
     if (!bus_.registerService(service_)) service_ = bus_.baseService();
     dbusMenu_ = new DBusMenu(*delegate_, &logoPng, this);
@@ -130,7 +129,10 @@ void TrayItem::exportItem(const QString& title) {
     bus_.registerObject(kItemPath, item_, exported);
     item_->setToolTip(tooltip_);
     dbusMenu_->setRows(rows_);
-    registration_ = new StatusNotifierRegistration(bus_, service_, this);
+    // Registered by its object path, which every watcher takes as an item on the caller's connection. Registered
+    // by a well-known name, GNOME's AppIndicator extension watches that name as well, and when the name's first
+    // report reaches it after the item's properties it forgets the item's Id and Menu and drops the icon.
+    registration_ = new StatusNotifierRegistration(bus_, kItemPath, this);
     connect(registration_, &StatusNotifierRegistration::changed, this, &TrayItem::settle);
     registration_->start();
 }
