@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QStyle>
 
 #include <functional>
 
@@ -47,6 +48,8 @@ TEST(TrayItem, RowsInOrderSendTheirCommandsOnceTheMenuHasClosed) {
     Tray tray;
     tray.item.setMenu(kTrayRows);
     expectShows(tray.actions(), kTrayRows);
+    QMenu* menu = tray.item.menu();
+    EXPECT_EQ(menu->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, menu), 17) << "the logo's size";
     EXPECT_EQ(tray.actions()[0]->icon().pixmap(QSize(17, 17), 2.0).size(), QSize(34, 34)) << "a sharp logo at 2×";
     for (std::size_t i = 0; i < kTrayRows.size(); ++i) {
         tray.delegate.performed.clear();

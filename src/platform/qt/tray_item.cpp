@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QSystemTrayIcon>
 #include <QtEndian>
 
@@ -66,6 +67,14 @@ QString menuText(const std::string& title) {
     return text;
 }
 
+// The header row's logo is 17 pixels, one more than the small icons a menu shows by default.
+class MenuStyle final : public QProxyStyle {
+  public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        return metric == PM_SmallIconSize ? 17 : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 bool sameShape(const QList<QAction*>& actions, const std::vector<MenuRow>& rows) {
     if (actions.size() != static_cast<qsizetype>(rows.size())) return false;
     for (qsizetype i = 0; i < actions.size(); ++i) {
@@ -93,6 +102,9 @@ void TrayItem::create(const std::string& accessibleName, StatusItemDelegate& del
     delegate_ = &delegate;
     const QString title = QString::fromStdString(accessibleName);
     menu_ = std::make_unique<QMenu>();
+    auto* style = new MenuStyle;
+    style->setParent(menu_.get());
+    menu_->setStyle(style);
     menu_->setTitle(title);
     menu_->setAccessibleName(title);
     // Drawn when the menu first shows it. The header row is an information row (disabled); its logo keeps its
