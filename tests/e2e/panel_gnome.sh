@@ -62,30 +62,6 @@ theme_switch() {
     "${GNOME_ENV[@]}" gsettings set org.gnome.desktop.interface color-scheme "$scheme"
 }
 
-app_start() {
-    app_env "$STATE" "$WORK/app-run" "$WORK/app-home" "$DBUS_SESSION_BUS_ADDRESS"
-    APP_ENV+=(XDG_CURRENT_DESKTOP=GNOME)
-    [ "$SESSION" = wayland ] &&
-        APP_ENV+=(QT_QPA_PLATFORM=wayland XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$WORK/panel-run/wayland-gnome")
-    spawn app "${APP_ENV[@]}" "$APP"
-    APP_PID=$SPAWNED
-    MUST_LIVE+=("$APP_PID:tavix-menu")
-}
-
-# The windows inside a nested compositor cannot be counted from the outside display: the program is up once it
-# is on the bus, and its menu's window is not looked for.
-app_up() { if [ "$SESSION" = wayland ]; then app_on_bus; else app_shown; fi; }
-app_window_count() {
-    [ "$SESSION" = wayland ] && echo 0 && return
-    xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null | wc -l
-}
-app_windows_aside() {
-    [ "$SESSION" = wayland ] && return
-    for window in $(xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null); do
-        xdotool windowmove "$window" 0 150
-    done
-}
-shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
-pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
+nested_session_hooks GNOME wayland-gnome
 
 run_cases

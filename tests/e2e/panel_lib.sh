@@ -18,13 +18,16 @@
 #   panel_start THEME          the panel in THEME ("light" or "dark"); panel_stop
 #   panel_ready                optional: the panel's tray is up (else: its watcher has a host registered)
 #   theme_switch THEME         optional: the running panel to THEME
-#   app_start                  tavix-menu on that display and the case's bus; sets APP_PID
-#   app_window_count           how many windows of tavix-menu are on screen
+#   app_start                  optional: tavix-menu on that display and the case's bus (else: on the X display, with
+#                              what app_env_extra adds to APP_ENV when it is defined); sets APP_PID
+#   app_window_count           optional: how many windows of tavix-menu are on screen (else: counted on X)
 #   app_windows_aside          optional: moves them away from where the panel's menu opens
 #   app_up                     optional: tavix-menu has started (else: it shows a window)
-#   shot FILE                  a PNG of the whole screen
-#   pointer X Y [BUTTON]       moves the pointer there, and clicks BUTTON (1 left, 3 right) when given
-# and may set MENU_BUTTON, the button that opens the item's menu in that panel (1 unless set).
+#   shot FILE                  optional: a PNG of the whole screen (else: of the X display)
+#   pointer X Y [BUTTON]       optional: moves the pointer there, and clicks BUTTON (1 left, 3 right) when given
+#                              (else: with xdotool)
+# and may set MENU_BUTTON, the button that opens the item's menu in that panel (1 unless set). A desktop that runs
+# as a nested Wayland compositor calls nested_session_hooks DESKTOP SOCKET.
 # Usage of a panel script: SCRIPT TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]
 
 APP=${1:?usage: $0 TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]}
@@ -172,6 +175,45 @@ write_status() {
 }
 
 app_shown() { [ "$(app_window_count)" -ge 1 ]; }
+# The hooks most panels share; a panel script defines its own after sourcing this file where it differs.
+app_start() {
+    app_env "$STATE" "$WORK/app-run" "$WORK/app-home" "$DBUS_SESSION_BUS_ADDRESS"
+    ! declare -F app_env_extra >/dev/null || app_env_extra
+    spawn app "${APP_ENV[@]}" "$APP"
+    APP_PID=$SPAWNED
+    MUST_LIVE+=("$APP_PID:tavix-menu")
+}
+app_window_count() { app_windows | wc -l; }
+shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
+pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
+
+# A desktop (DESKTOP for XDG_CURRENT_DESKTOP) that runs on the X display or, with SESSION=wayland, as a compositor
+# nested in it with its socket SOCKET in the panel's runtime folder. Windows inside a nested compositor cannot be
+# counted from the outside display: there the program is up once it is on the bus, and its menu's window is not
+# looked for.
+nested_session_hooks() {
+    NESTED_DESKTOP=$1
+    NESTED_SOCKET=$2
+    # Each case has a work folder of its own: the socket's path is known only when the program starts.
+    app_env_extra() {
+        APP_ENV+=(XDG_CURRENT_DESKTOP="$NESTED_DESKTOP")
+        [ "$SESSION" != wayland ] ||
+            APP_ENV+=(QT_QPA_PLATFORM=wayland XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$WORK/panel-run/$NESTED_SOCKET")
+    }
+    app_up() { if [ "$SESSION" = wayland ]; then app_on_bus; else app_shown; fi; }
+    app_window_count() {
+        [ "$SESSION" = wayland ] && echo 0 && return
+        xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null | wc -l
+    }
+    # Out of the way of the menu, which may open where the window manager's focus changes put it.
+    app_windows_aside() {
+        [ "$SESSION" = wayland ] && return
+        for window in $(xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null); do
+            xdotool windowmove "$window" 0 150
+        done
+    }
+}
+
 app_started() { if declare -F app_up >/dev/null; then app_up; else app_shown; fi; }
 # tavix-menu has a connection of its own on the session bus.
 app_on_bus() {

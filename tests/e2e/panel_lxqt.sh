@@ -61,15 +61,4 @@ theme_switch() {
     printf '[General]\n__userfile__=true\ntheme=%s\n' "$1" >"$WORK/panel-home/.config/lxqt/lxqt.conf"
 }
 
-app_start() {
-    app_env "$STATE" "$WORK/app-run" "$WORK/app-home" "$DBUS_SESSION_BUS_ADDRESS"
-    spawn app "${APP_ENV[@]}" "$APP"
-    APP_PID=$SPAWNED
-    MUST_LIVE+=("$APP_PID:tavix-menu")
-}
-
-app_window_count() { app_windows | wc -l; }
-shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
-pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
-
 run_cases

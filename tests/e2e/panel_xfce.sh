@@ -81,15 +81,4 @@ theme_switch() {
     wait_for 10 "xfconf-query" "${PANEL_ENV[@]}" xfconf-query -c xfce4-panel -p /panels/dark-mode -n -t bool -s "$dark"
 }
 
-app_start() {
-    app_env "$STATE" "$WORK/app-run" "$WORK/app-home" "$DBUS_SESSION_BUS_ADDRESS"
-    spawn app "${APP_ENV[@]}" "$APP"
-    APP_PID=$SPAWNED
-    MUST_LIVE+=("$APP_PID:tavix-menu")
-}
-
-app_window_count() { app_windows | wc -l; }
-shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
-pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
-
 run_cases
