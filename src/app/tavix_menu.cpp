@@ -24,7 +24,7 @@ TavixMenu::~TavixMenu() {
 }
 
 void TavixMenu::readStatus() {
-    status = readStatusFile(state_.entryPath("status.json").c_str());
+    status = statusFile_.read(state_.entryPath("status.json").c_str());
 }
 
 bool TavixMenu::fresh() const {
@@ -107,18 +107,14 @@ bool TavixMenu::activateAction(const std::string& name) {
 }
 
 void TavixMenu::refresh() {
-    refreshStatusAndLabels();
-    // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
-    ports_.item.setMenu(menuRows());
-}
-
-void TavixMenu::refreshStatusAndLabels() {
     readStatus();
     const double now = ports_.clock.nowMilliseconds();
     const bool isPaired = paired();
     const bool isPaused = paused();
     ports_.item.setTooltip("Tavix Link · " + tavix::connectionLabel(isPaired, isPaused, status, now));
     if (settingsWindow) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status, now));
+    // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
+    ports_.item.setMenu(menuRows(isPaired, isPaused));
 }
 
 void TavixMenu::showSettings() {
@@ -184,12 +180,15 @@ void TavixMenu::quit() {
 }
 
 void TavixMenu::menuWillOpen() {
-    refreshStatusAndLabels();
-    ports_.item.setMenu(menuRows());
+    refresh();
 }
 
 std::vector<MenuRow> TavixMenu::menuRows() const {
-    MenuInputs in = menuInputs(status, ports_.clock.nowMilliseconds(), paired(), paused());
+    return menuRows(paired(), paused());
+}
+
+std::vector<MenuRow> TavixMenu::menuRows(bool isPaired, bool isPaused) const {
+    MenuInputs in = menuInputs(status, ports_.clock.nowMilliseconds(), isPaired, isPaused);
     in.loginDisabled = loginDisabled();
     in.server = server();
     in.operation = operation;

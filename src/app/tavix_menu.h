@@ -161,14 +161,14 @@ class TavixMenu final : public StatusItemDelegate, public ApplicationDelegate {
     int loginSwitches = 0;        // start-at-login switches asked for and not yet done
 
   private:
-    // refresh() without the menu: status, tooltip and the settings window's live lines.
-    void refreshStatusAndLabels();
+    std::vector<MenuRow> menuRows(bool isPaired, bool isPaused) const;
     // Refreshes as soon as a state file changes; the timer stays, for a status ages without any change.
     void watchState();
 
     Ports ports_;
     Options options_;
     StateDirectory state_;
+    StatusFile statusFile_;
     std::unique_ptr<ServiceManager> service_;
     int instanceLock_ = -1;
     std::optional<bool> instanceClaimed_;

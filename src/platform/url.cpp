@@ -2,6 +2,8 @@
 
 #include <uriparser/Uri.h>
 
+#include <utility>
+
 namespace tavix {
 namespace {
 
@@ -38,9 +40,13 @@ std::optional<UrlParts> parseUrl(std::string_view text) {
 }
 
 std::string hostOrWhole(const std::string& server) {
+    // Asked at every refresh of the menu, nearly always for the same server.
+    thread_local std::optional<std::pair<std::string, std::string>> last;
+    if (last && last->first == server) return last->second;
     auto parts = parseUrl(server);
-    if (parts && parts->host) return *parts->host;
-    return server;
+    std::string host = parts && parts->host ? *parts->host : server;
+    last.emplace(server, host);
+    return host;
 }
 
 }  // namespace tavix

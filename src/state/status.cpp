@@ -235,6 +235,18 @@ Status readStatusFile(const char* path) {
     return content ? parseStatus(*content) : Status{};
 }
 
+const Status& StatusFile::read(const char* path) {
+    std::optional<std::string> text = readFile(path);
+    if (text && text == text_) return status_;
+    status_ = text ? parseStatus(*text) : Status{};
+    if (text && text->size() <= kMaxDocumentBytes) {
+        text_ = std::move(text);
+    } else {
+        text_.reset();
+    }
+    return status_;
+}
+
 bool isFresh(const Status& status, double nowMs) {
     return nowMs - status.at < kFreshMilliseconds;
 }

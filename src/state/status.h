@@ -44,6 +44,17 @@ inline Status readStatusFile(const std::filesystem::path& path) {
     return readStatusFile(path.c_str());
 }
 
+// status.json as last read. The bridge often leaves the file as it was between two refreshes, and the same text
+// gives the same status: only a changed text is parsed again.
+class StatusFile {
+  public:
+    const Status& read(const char* path);
+
+  private:
+    std::optional<std::string> text_;  // what status_ was parsed from, when small enough to keep
+    Status status_;
+};
+
 // Written less than 25 s before `nowMs` (a time in the future counts as fresh).
 bool isFresh(const Status& status, double nowMs);
 // Fresh and "busy" is a non-empty text.

@@ -70,6 +70,26 @@ TEST(StatusReading, AnyHonestSizeReadsWholeAndTheSameWhateverItsSize) {
     }
 }
 
+TEST(StatusReading, AKeptReadingFollowsEveryChangeOfTheFile) {
+    test::TempDir dir;
+    const std::string path = (dir / "status.json").string();
+    const std::string pad(70'000, ' ');
+    StatusFile file;
+    // Same length and another text, gone and back, large texts (not kept) and a small one after them.
+    for (const std::optional<std::string>& text : std::initializer_list<std::optional<std::string>>{
+             R"({"busy":"a"})", R"({"busy":"b"})", std::nullopt, R"({"busy":"b"})", "{" + pad + R"("busy":"c"})",
+             "{" + pad + R"("busy":"d"})", R"({"busy":"d"})"}) {
+        if (text) {
+            test::writeFile(path, *text);
+        } else {
+            std::filesystem::remove(path);
+        }
+        const Status expected = text ? parseStatus(*text) : Status{};
+        EXPECT_EQ(file.read(path.c_str()), expected) << text.value_or("missing").substr(0, 20);
+        EXPECT_EQ(file.read(path.c_str()), expected) << "read again";
+    }
+}
+
 TEST(StatusReading, EachKeyOfItsOwnType) {
     EXPECT_EQ(parsed({{"at", 1750000000000.5},
                       {"busy", "job"},

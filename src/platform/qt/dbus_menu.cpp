@@ -57,6 +57,8 @@ QString DBusMenu::textDirection() const {
 }
 
 void DBusMenu::setRows(const std::vector<MenuRow>& rows) {
+    // The rows come every few seconds, mostly unchanged: nothing to compare item by item then.
+    if (rows == rows_) return;
     rows_ = rows;
     publish();
 }

@@ -220,8 +220,8 @@ void TrayItem::setTooltip(const std::string& text) {
 }
 
 void TrayItem::setMenu(const std::vector<MenuRow>& rows) {
+    if (rows == rows_) return;
     rows_ = rows;
-    // Also unchanged rows: the exported menu compares for itself, the logo included.
     if (dbusMenu_ != nullptr) dbusMenu_->setRows(rows_);
     applyRows();
 }
