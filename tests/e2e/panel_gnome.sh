@@ -16,12 +16,8 @@ require Xvfb gnome-shell gsettings xdotool import
     skip "the AppIndicator extension is not installed (gnome-shell-extension-appindicator)"
 
 session_start() {
-    start_xvfb
     # The status icons sit left of the system menu; the clock in the middle is left out.
-    STRIP=424x32+600+0
-    STATE="$WORK/app-state"
-    new_dirs "$WORK/app"
-    new_dirs "$WORK/panel"
+    x11_session 424x32+600+0
     # The shell asks logind on the system bus: a private one, where nobody answers, keeps it from the machine's.
     bus_config "$WORK/system-bus.conf" "$WORK/system-bus"
     spawn system-bus dbus-daemon --config-file="$WORK/system-bus.conf" --nofork --nopidfile
@@ -50,7 +46,6 @@ panel_start() {
     "${GNOME_ENV[@]}" gsettings set org.gnome.shell enabled-extensions "['$EXTENSION']"
 }
 
-watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
 panel_stop() {
     "${GNOME_ENV[@]}" gsettings set org.gnome.shell enabled-extensions "[]"
     wait_for 10 "the extension's watcher to leave the bus" watcher_gone

@@ -14,8 +14,9 @@
 #
 # A panel script sources this file and defines these hooks, then calls run_cases:
 #   session_start              the display of one case; sets STRIP ("WxH+X+Y", the panel's strip) and STATE
-#                              (the state folder tavix-menu will use)
-#   panel_start THEME          the panel in THEME ("light" or "dark"); panel_stop
+#                              (the state folder tavix-menu will use); on X, x11_session STRIP does both
+#   panel_start THEME          the panel in THEME ("light" or "dark")
+#   panel_stop                 optional: the panel gone (else: stops PANEL_PID and waits for its watcher to leave)
 #   panel_ready                optional: the panel's tray is up (else: its watcher has a host registered)
 #   theme_switch THEME         optional: the running panel to THEME
 #   app_start                  optional: tavix-menu on that display and the case's bus (else: on the X display, with
@@ -186,6 +187,23 @@ app_start() {
 app_window_count() { app_windows | wc -l; }
 shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
 pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
+watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
+# The panel as one process, PANEL_PID, holding the watcher.
+panel_stop() {
+    unwatch "$PANEL_PID"
+    stop "$PANEL_PID"
+    forget "$PANEL_PID"
+    wait_for 10 "the panel's watcher to leave the bus" watcher_gone
+}
+
+# x11_session STRIP: the X display, the app's and the panel's folders, and where the panel's strip lies on screen.
+x11_session() {
+    start_xvfb
+    STRIP=$1
+    STATE="$WORK/app-state"
+    new_dirs "$WORK/app"
+    new_dirs "$WORK/panel"
+}
 
 # A desktop (DESKTOP for XDG_CURRENT_DESKTOP) that runs on the X display or, with SESSION=wayland, as a compositor
 # nested in it with its socket SOCKET in the panel's runtime folder. Windows inside a nested compositor cannot be

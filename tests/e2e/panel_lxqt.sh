@@ -11,11 +11,7 @@ require Xvfb lxqt-panel xwininfo xdotool import
 [ -d /usr/share/lxqt/themes/dark ] || skip "LXQt's themes are not installed (scripts/setup.sh installs lxqt-themes)"
 
 session_start() {
-    start_xvfb
-    STRIP=1024x30+0+0
-    STATE="$WORK/app-state"
-    new_dirs "$WORK/app"
-    new_dirs "$WORK/panel"
+    x11_session 1024x30+0+0
     mkdir -p "$WORK/panel-home/.config/lxqt"
     # One panel along the top holding only the status notifier area.
     cat >"$WORK/panel-home/.config/lxqt/panel.conf" <<'CONF'
@@ -46,14 +42,6 @@ panel_start() {
     spawn lxqt-panel "${PANEL_ENV[@]}" lxqt-panel
     PANEL_PID=$SPAWNED
     MUST_LIVE+=("$PANEL_PID:lxqt-panel")
-}
-
-watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
-panel_stop() {
-    unwatch "$PANEL_PID"
-    stop "$PANEL_PID"
-    forget "$PANEL_PID"
-    wait_for 10 "the panel's watcher to leave the bus" watcher_gone
 }
 
 # The panel follows its settings file while it runs.

@@ -56,11 +56,7 @@ CONF
 }
 
 session_start() {
-    start_xvfb
-    STRIP=1024x30+0+0
-    STATE="$WORK/app-state"
-    new_dirs "$WORK/app"
-    new_dirs "$WORK/panel"
+    x11_session 1024x30+0+0
     mkdir -p "$WORK/panel-home/.config"
     panel_layout >"$WORK/panel-home/.config/plasma-org.kde.plasma.desktop-appletsrc"
     KDE_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"

@@ -57,14 +57,6 @@ panel_start() {
     MUST_LIVE+=("$PANEL_PID:waybar")
 }
 
-watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
-panel_stop() {
-    unwatch "$PANEL_PID"
-    stop "$PANEL_PID"
-    forget "$PANEL_PID"
-    wait_for 10 "the bar's watcher to leave the bus" watcher_gone
-}
-
 # waybar reads its style again on SIGUSR2.
 theme_switch() {
     style "$1" >"$USER_DIR/waybar/style.css"

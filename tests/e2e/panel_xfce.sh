@@ -38,11 +38,7 @@ XML
 }
 
 session_start() {
-    start_xvfb
-    STRIP=1024x31+0+0
-    STATE="$WORK/app-state"
-    new_dirs "$WORK/app"
-    new_dirs "$WORK/panel"
+    x11_session 1024x31+0+0
     mkdir -p "$WORK/panel-home/.config/xfce4/xfconf/xfce-perchannel-xml"
     panel_config >"$WORK/panel-home/.config/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml"
     PANEL_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
@@ -63,7 +59,6 @@ panel_start() {
     MUST_LIVE+=("$PANEL_PID:xfce4-panel")
 }
 
-watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
 panel_stop() {
     local plugin
     unwatch "$PANEL_PID"
