@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/system/system_clock.h"
 
 extern char** environ;
 

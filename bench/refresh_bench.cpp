@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/files.h"
+#include "platform/system/system_clock.h"
+#include "platform/system/files.h"
 #include "state/state_directory.h"
 #include "state/status.h"
 

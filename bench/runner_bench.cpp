@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "control/child_environment.h"
-#include "control/child_process.h"
+#include "control/process_text.h"
+#include "platform/system/child_process.h"
 
 extern char** environ;
 
@@ -24,7 +25,7 @@ constexpr long long kGiB = 1LL << 30;
 const char* const kHead = "/usr/bin/head";
 
 tavix::ChildRequest request(std::string executable, std::vector<std::string> arguments) {
-    return tavix::ChildRequest{std::move(executable), std::move(arguments), tavix::currentEnvironment(), "", 60};
+    return tavix::ChildRequest{std::move(executable), std::move(arguments), tavix::currentEnvironment(), "", 60, {}};
 }
 
 long statusKiB(const char* field) {
@@ -75,13 +76,15 @@ void BM_SpawnTrueFloor(benchmark::State& state) {
 BENCHMARK(BM_SpawnTrueFloor)->Unit(benchmark::kMicrosecond);
 
 void BM_RunnerGiB(benchmark::State& state) {
-    const auto run = request(kHead, {"-c", std::to_string(kGiB), "/dev/zero"});
+    auto run = request(kHead, {"-c", std::to_string(kGiB), "/dev/zero"});
     long added = 0;
     for (auto _ : state) {
         const long before = resetPeak();
+        tavix::OutputCollector collector;
+        run.output = [&collector](std::string_view bytes) { collector.feed(bytes); };
         auto result = tavix::runChild(run);
         added = std::max(added, statusKiB("VmHWM") - before);
-        if (result.status != 0 || result.output.size() != 1800) state.SkipWithError("unexpected result");
+        if (result.status != 0 || collector.text().size() != 1800) state.SkipWithError("unexpected result");
     }
     state.SetBytesProcessed(state.iterations() * kGiB);
     state.counters["peak_added_KiB"] = static_cast<double>(added);

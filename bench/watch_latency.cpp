@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/tavix_menu.h"
+#include "platform/system/system_clock.h"
 
 namespace {
 

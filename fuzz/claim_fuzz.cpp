@@ -9,7 +9,7 @@
 
 #include "fuzz_check.h"
 #include "pairing/claim.h"
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 namespace {
 

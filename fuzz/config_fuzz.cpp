@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 #include "state/config.h"
 
 namespace tavix {

@@ -10,7 +10,7 @@
 #include "fuzz_check.h"
 #include "pairing/pairing_form.h"
 #include "pairing/setup_download.h"
-#include "platform/url.h"
+#include "platform/system/url.h"
 
 namespace {
 

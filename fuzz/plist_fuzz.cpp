@@ -14,7 +14,7 @@
 #include <variant>
 
 #include "fuzz_check.h"
-#include "platform/plist_file.h"
+#include "platform/system/plist_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "fuzz_check.h"
 #include "pairing/setup_download.h"
-#include "platform/curl_http.h"
+#include "platform/system/curl_http.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavix;

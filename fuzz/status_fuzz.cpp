@@ -15,8 +15,8 @@
 
 #include "fuzz_check.h"
 #include "fuzz_text.h"
-#include "platform/url.h"
-#include "platform/utf8.h"
+#include "platform/system/url.h"
+#include "platform/system/utf8.h"
 #include "state/status.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"

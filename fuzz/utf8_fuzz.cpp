@@ -9,7 +9,7 @@
 
 #include "fuzz_check.h"
 #include "fuzz_text.h"
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavix;

@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
-cmake --preset release >/dev/null
+if [ "${1:-}" = "--demo" ]; then scripts/setup.sh --demo; else scripts/setup.sh; fi
+# The application alone: the tests and benchmarks come with scripts/test.sh.
+cmake --preset release -DBUILD_TESTING=OFF >/dev/null
 cmake --build --preset release -j "$(nproc)"
 
 if [ "${1:-}" = "--demo" ]; then

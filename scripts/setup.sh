@@ -1,26 +1,38 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running Tavix Link need. Safe to run again.
+# Installs the Debian packages Tavix Link needs, and no more. Safe to run again.
+#   scripts/setup.sh          building and running it
+#   scripts/setup.sh --demo   and the virtual display the demo uses where there is no desktop
+#   scripts/setup.sh --tests  and everything the tests, benchmarks and fuzz targets use (real panels included)
 set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libxcb1-dev
   nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev liburiparser-dev libplist-dev libutf8proc-dev
   libqrencode-dev
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates
-  xvfb xauth trayer xdotool x11-utils imagemagick dbus dbus-x11 libglib2.0-bin
+  # run time
+  fonts-inter xdg-utils qt6-wayland
+)
+demo=(xvfb xauth trayer xdotool x11-utils imagemagick)
+tests=(
+  "${demo[@]}"
+  libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates dbus dbus-x11 libglib2.0-bin
   # the tests in real panels: XFCE's and LXQt's on X, and waybar on a headless sway with a pointer of our own
   xfce4-panel xfconf lxqt-panel lxqt-themes sway waybar grim libwayland-dev
-  desktop-file-utils appstream
+  # the package and desktop files checked
+  desktop-file-utils appstream lintian
   # the command line's tests: QR codes read back, its man page and shell completions checked
   zbar-tools man-db zsh fish
   # fuzzing (the fuzz preset)
   clang libclang-rt-14-dev libexpat1-dev
-  # the application at run time
-  fonts-inter xdg-utils qt6-wayland
 )
+case "${1:-}" in
+  "") ;;
+  --demo) packages+=("${demo[@]}") ;;
+  --tests) packages+=("${tests[@]}") ;;
+  *) echo "usage: scripts/setup.sh [--demo | --tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

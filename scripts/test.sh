@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-debug}"
 
-scripts/setup.sh
-cmake --preset "$preset"
+scripts/setup.sh --tests
+cmake --preset "$preset" -DBUILD_TESTING=ON
 cmake --build --preset "$preset" -j "$(nproc)"
 ctest --preset "$preset"

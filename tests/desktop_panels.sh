@@ -4,12 +4,12 @@
 # installed is skipped. Not part of the test suite or of CI: the desktops take a gigabyte; install them with
 #   apt-get install --no-install-recommends plasma-workspace plasma-desktop kwin-x11 kwin-wayland kded5 qtwayland5 \
 #       gnome-shell gnome-shell-extension-appindicator
-# Usage: tests/desktop_panels.sh TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]
+# Usage: tests/desktop_panels.sh TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]   (screenshots beside PANEL_PROBE by default)
 # (PANEL_PROBE is build/<preset>/tests/e2e/panel_probe; PANEL_CASES narrows the cases as in the panel tests.)
 set -uo pipefail
 APP=${1:?usage: desktop_panels.sh TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]}
 PROBE=${2:?usage: desktop_panels.sh TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]}
-OUT=${3:-$PWD}
+OUT=${3:-$(dirname "$PROBE")}
 here=${BASH_SOURCE[0]%/*}
 
 failed=0

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "android/adb_address.h"
-#include "platform/random_bytes.h"
+#include "platform/system/random_bytes.h"
 
 namespace tavix {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "android/adb_address.h"
 #include "app/tavix_menu.h"
-#include "platform/files.h"
-#include "platform/uuid.h"
+#include "platform/system/files.h"
+#include "platform/system/uuid.h"
 
 namespace tavix {
 namespace {

@@ -8,7 +8,7 @@
 #include "control/process_runner.h"
 #include "pairing/bootstrap_bridge.h"
 #include "pairing/pair_account.h"
-#include "platform/url.h"
+#include "platform/system/url.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"

@@ -20,13 +20,13 @@
 #include "platform/http.h"
 #include "platform/main_queue.h"
 #include "platform/settings_view.h"
-#include "platform/single_instance.h"
+#include "platform/system/single_instance.h"
 #include "platform/status_item.h"
 #include "state/config.h"
 #include "state/state_directory.h"
 #include "state/state_watcher.h"
 #include "state/status.h"
-#include "ui/menu_row.h"
+#include "platform/menu_row.h"
 
 namespace tavix {
 

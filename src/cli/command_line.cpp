@@ -11,9 +11,10 @@
 #include "cli/status_report.h"
 #include "cli/terminal_dialogs.h"
 #include "cli/xdg_desktop.h"
-#include "control/running_children.h"
-#include "platform/curl_http.h"
-#include "platform/executable.h"
+#include "platform/system/running_children.h"
+#include "platform/system/curl_http.h"
+#include "platform/system/system_clock.h"
+#include "platform/system/executable.h"
 #include "state/state_watcher.h"
 #include "ui/help_actions.h"
 

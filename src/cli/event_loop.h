@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "control/unique_fd.h"
+#include "platform/system/unique_fd.h"
 #include "platform/main_queue.h"
 
 namespace tavix::cli {

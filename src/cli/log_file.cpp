@@ -1,4 +1,5 @@
 #include "cli/log_file.h"
+#include "platform/system/posix_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

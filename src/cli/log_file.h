@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "control/unique_fd.h"
+#include "platform/system/unique_fd.h"
 #include "platform/error.h"
 
 namespace tavix::cli {

@@ -1,7 +1,7 @@
 #include "cli/status_report.h"
 
 #include "app/tavix_menu.h"
-#include "platform/url.h"
+#include "platform/system/url.h"
 #include "ui/status_menu.h"
 
 namespace tavix::cli {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/error.h"
+#include "platform/system/posix_error.h"
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/files.h"
+#include "platform/system/files.h"
 
 namespace tavix {
 

@@ -3,7 +3,7 @@
 #include "app/tavix_menu.h"
 #include "control/login_setting.h"
 #include "control/process_text.h"
-#include "platform/files.h"
+#include "platform/system/files.h"
 
 namespace tavix {
 

@@ -1,7 +1,7 @@
 #include "control/launchd_service.h"
 
 #include "control/launch_agent.h"
-#include "platform/plist_file.h"
+#include "platform/system/plist_file.h"
 
 namespace tavix {
 

@@ -1,7 +1,7 @@
 #include "control/login_setting.h"
 
 #include "app/tavix_menu.h"
-#include "platform/files.h"
+#include "platform/system/files.h"
 
 namespace tavix {
 

@@ -4,21 +4,32 @@
 #include <thread>
 
 #include "control/child_environment.h"
-#include "control/child_process.h"
 #include "control/process_text.h"
+#include "platform/system/child_process.h"
 
 namespace tavix {
 namespace {
 
-void report(TavixMenu& menu, ChildResult result, ProcessCompletion completion) {
+struct Outcome {
+    bool started = false;
+    std::int32_t status = -1;
+    std::string output;
+};
+
+void report(TavixMenu& menu, Outcome result, ProcessCompletion completion) {
     menu.operation = false;
     completion(result.status, std::move(result.output));
     if (result.started) menu.refresh();
 }
 
-// Ended at its limit without a word: the text says so, for an alert must never be empty.
-void noteUnfinished(ChildResult& result, const std::string& command, double timeout) {
-    if (result.timedOut && result.output.empty()) result.output = unfinishedText(command, timeout);
+// The run's output as reported; ended at its limit without a word, the text says so, for an alert must never be
+// empty.
+Outcome outcomeOf(const ChildResult& result, const OutputCollector& collector, const std::string& command,
+                  double timeout) {
+    if (!result.started) return {false, result.status, result.startError};
+    std::string output = collector.text();
+    if (result.timedOut && output.empty()) output = unfinishedText(command, timeout);
+    return {true, result.status, std::move(output)};
 }
 
 }  // namespace
@@ -28,13 +39,14 @@ void runProcess(TavixMenu& menu, const std::string& executable, const std::vecto
                 ProcessCompletion completion) {
     menu.operation = true;
     // Everything the worker needs is taken here, on the main thread: it never touches the menu itself.
-    ChildRequest request{executable, arguments, composeEnvironment(currentEnvironment(), environment),
-                         inputBytes(input), timeout};
+    ChildRequest request{executable,        arguments, composeEnvironment(currentEnvironment(), environment),
+                         inputBytes(input), timeout,   {}};
     MainQueue& mainQueue = menu.ports().mainQueue;
     auto work = [&menu, &mainQueue, request = std::move(request), completion,
                  command = quotedCommand(executable, arguments)]() mutable {
-        auto result = runChild(request);
-        noteUnfinished(result, command, request.timeout);
+        OutputCollector collector;
+        request.output = [&collector](std::string_view bytes) { collector.feed(bytes); };
+        auto result = outcomeOf(runChild(request), collector, command, request.timeout);
         mainQueue.post([&menu, result = std::move(result), completion = std::move(completion)]() mutable {
             report(menu, std::move(result), std::move(completion));
         });
@@ -42,7 +54,8 @@ void runProcess(TavixMenu& menu, const std::string& executable, const std::vecto
     try {
         std::thread(std::move(work)).detach();
     } catch (const std::system_error& error) {
-        auto failed = startFailure(executable, error.code().value());
+        const auto start = startFailure(executable, error.code().value());
+        Outcome failed{false, start.status, start.startError};
         mainQueue.post([&menu, failed = std::move(failed), completion = std::move(completion)]() mutable {
             report(menu, std::move(failed), std::move(completion));
         });

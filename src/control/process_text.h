@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 namespace tavix {
 

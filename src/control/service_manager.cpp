@@ -6,7 +6,7 @@
 #include "control/autostart_entry.h"
 #include "control/launchd_service.h"
 #include "control/systemd_service.h"
-#include "platform/files.h"
+#include "platform/system/files.h"
 
 namespace tavix {
 

@@ -3,8 +3,8 @@
 #include "app/tavix_menu.h"
 #include "control/autostart_entry.h"
 #include "control/process_text.h"
-#include "platform/files.h"
-#include "platform/whole_file.h"
+#include "platform/system/files.h"
+#include "platform/system/whole_file.h"
 
 namespace tavix {
 

@@ -6,8 +6,8 @@
 
 #include "app/tavix_menu.h"
 #include "pairing/setup_download.h"
-#include "platform/files.h"
-#include "platform/uuid.h"
+#include "platform/system/files.h"
+#include "platform/system/uuid.h"
 
 namespace tavix {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/host_name.h"
+#include "platform/system/host_name.h"
 
 namespace tavix {
 

@@ -5,7 +5,7 @@
 
 #include "app/tavix_menu.h"
 #include "pairing/claim.h"
-#include "platform/files.h"
+#include "platform/system/files.h"
 
 namespace tavix {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/url.h"
+#include "platform/system/url.h"
 
 namespace tavix {
 namespace {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/curl_http.h"
+#include "platform/system/curl_http.h"
 
 namespace tavix {
 namespace {

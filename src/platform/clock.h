@@ -9,9 +9,4 @@ class Clock {
     virtual double nowMilliseconds() const = 0;
 };
 
-class SystemClock final : public Clock {
-  public:
-    double nowMilliseconds() const override;
-};
-
 }  // namespace tavix

@@ -16,7 +16,4 @@ inline constexpr std::string_view kPosixDomain = "POSIX";
 inline constexpr std::string_view kDirectoryDomain = "Directory";
 inline constexpr std::string_view kTavixDomain = "Tavix";
 
-// An error for `err` (an errno value) whose description reads "<what>: <system text>".
-Error posixError(int err, std::string_view what);
-
 }  // namespace tavix

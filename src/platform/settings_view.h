@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/command.h"
+#include "platform/command.h"
 
 namespace tavix {
 

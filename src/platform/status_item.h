@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/command.h"
-#include "ui/menu_row.h"
+#include "platform/command.h"
+#include "platform/menu_row.h"
 
 namespace tavix {
 

@@ -1,6 +1,6 @@
 #include "state/config.h"
 
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 namespace tavix {
 

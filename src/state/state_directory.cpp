@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/files.h"
+#include "platform/system/files.h"
 #include "state/write_private.h"
 
 namespace tavix {

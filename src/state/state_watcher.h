@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "control/unique_fd.h"
+#include "platform/system/unique_fd.h"
 
 namespace tavix {
 

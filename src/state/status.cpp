@@ -3,7 +3,7 @@
 #include <simdjson.h>
 #include <nlohmann/json.hpp>
 
-#include "platform/files.h"
+#include "platform/system/files.h"
 
 namespace tavix {
 namespace {

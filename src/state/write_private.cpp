@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/files.h"
-#include "platform/uuid.h"
+#include "platform/system/files.h"
+#include "platform/system/uuid.h"
 
 namespace tavix {
 namespace {

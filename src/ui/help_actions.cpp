@@ -1,7 +1,7 @@
 #include "ui/help_actions.h"
 
 #include "app/tavix_menu.h"
-#include "platform/url.h"
+#include "platform/system/url.h"
 
 namespace tavix {
 

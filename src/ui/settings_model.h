@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/command.h"
+#include "platform/command.h"
 
 namespace tavix {
 

@@ -1,7 +1,7 @@
 #include "ui/status_menu.h"
 
-#include "platform/url.h"
-#include "platform/utf8.h"
+#include "platform/system/url.h"
+#include "platform/system/utf8.h"
 
 namespace tavix {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "state/status.h"
-#include "ui/menu_row.h"
+#include "platform/menu_row.h"
 
 namespace tavix {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/single_instance.h"
+#include "platform/system/single_instance.h"
 #include "support/test_app.h"
 
 namespace tavix {

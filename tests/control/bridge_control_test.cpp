@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "agent_list.h"
+#include "support/agent_list.h"
 #include "control/autostart_entry.h"
 #include "support/test_app.h"
 

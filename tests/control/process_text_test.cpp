@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "control/process_text.h"
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 namespace tavix {
 namespace {

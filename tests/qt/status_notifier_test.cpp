@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/qt/dbus_menu.h"
-#include "platform/qt/dbus_types.h"
+#include "platform/qt/sni/dbus_menu.h"
+#include "platform/qt/sni/dbus_types.h"
 #include "platform/qt/tray_item.h"
 #include "private_bus.h"
 #include "support/menu_rows.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
+#include "platform/system/files.h"
 #include "state/config.h"
 #include "state/state_directory.h"
 #include "support/temp_dir.h"

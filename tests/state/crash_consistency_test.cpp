@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/files.h"
+#include "platform/system/files.h"
 #include "state/write_private.h"
 #include "support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/files.h"
+#include "platform/system/files.h"
 #include "state/status.h"
 #include "support/temp_dir.h"
 

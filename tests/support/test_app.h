@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/tavix_menu.h"
-#include "platform/curl_http.h"
+#include "platform/system/curl_http.h"
 #include "support/fake_ports.h"
 #include "support/temp_dir.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include <nlohmann/json.hpp>
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"

@@ -12,9 +12,9 @@
 #include <QtEndian>
 
 #include "platform/qt/artwork.h"
-#include "platform/qt/dbus_menu.h"
+#include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/menu_bar_icon.h"
-#include "platform/qt/status_notifier_item.h"
+#include "platform/qt/sni/status_notifier_item.h"
 #include "platform/qt/tray_host.h"
 
 namespace tavix {

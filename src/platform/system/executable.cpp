@@ -1,0 +1,11 @@
+#include "platform/system/executable.h"
+
+namespace tavix {
+
+std::filesystem::path executablePath() {
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : path;
+}
+
+}  // namespace tavix

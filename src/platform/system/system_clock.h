@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/clock.h"
+
+namespace tavix {
+
+class SystemClock final : public Clock {
+  public:
+    double nowMilliseconds() const override;
+};
+
+}  // namespace tavix
