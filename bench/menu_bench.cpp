@@ -16,7 +16,7 @@ void BM_MenuModel(benchmark::State& state) {
     in.connectionLabel = "Connected";
     in.server = "https://tavix.app";
     in.fresh = true;
-    in.paired = true;
+    in.now.paired = true;
     in.status = &status;
     for (auto _ : state) {
         auto rows = tavix::statusMenu(in);

@@ -65,12 +65,18 @@ class Item final : public tavix::StatusItem {
 };
 
 struct Quiet final : tavix::Dialogs, tavix::SettingsView, tavix::Desktop, tavix::Http, tavix::Application {
-    void alert(const std::string&, const std::string&) override {}
+    void alert(const std::string&, const std::string&, tavix::Outcome) override {}
     std::optional<std::vector<std::string>> form(const std::string&, const std::string&,
                                                  const std::vector<tavix::FormField>&, const std::string&) override {
         return std::nullopt;
     }
     bool confirm(const std::string&, const std::string&, const std::string&) override { return false; }
+    void raiseOpen() override {}
+    std::optional<std::string> showPairingCode(const std::string&, const std::string&, std::function<void()>) override {
+        return "no display";
+    }
+    void pairingProgress(const std::string&) override {}
+    void closePairingCode() override {}
     void build(const std::string&, tavix::CommandTarget&) override {}
     void setLabels(const tavix::SettingsLabels&) override {}
     void present(bool) override {}

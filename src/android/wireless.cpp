@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "android/adb_address.h"
-#include "app/tavix_menu.h"
 #include "control/process_text.h"
 
 namespace tavix {
@@ -33,16 +32,14 @@ bool phonePairingCode(std::string_view code) {
     return code.size() == 6 && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-void runWireless(TavixMenu& menu, bool pair) {
-    if (menu.operation) return;
-
+void wireless(AndroidHost& host, bool pair) {
     std::vector<FormField> fields{{"IP address:port", "", false}};
     if (pair) fields.push_back({"Pairing code", "", true});
-    auto answers = pair ? menu.form("Pair Android",
+    auto answers = pair ? host.form("Pair Android",
                                     "On Android: Developer options → Wireless debugging → Pair device with pairing "
                                     "code. Enter that address and code. Both devices must be on the same network.",
                                     fields, "Pair")
-                        : menu.form("Connect Android",
+                        : host.form("Connect Android",
                                     "Use the IP address and port on the main Wireless debugging screen. This port is "
                                     "usually different from the pairing port.",
                                     fields, "Connect");
@@ -50,29 +47,29 @@ void runWireless(TavixMenu& menu, bool pair) {
 
     const std::string address = (*answers)[0];
     if (!adbAddress(address) || (pair && !phonePairingCode((*answers)[1]))) {
-        menu.alert("Check phone details",
-                   "Enter the phone address with a valid port and, for pairing, the 6-digit code.");
+        host.alert("Check phone details",
+                   "Enter the phone address with a valid port and, for pairing, the 6-digit code.", Outcome::refused);
         return;
     }
 
-    const auto adb = adbPath(menu.config());
+    const auto adb = adbPath(host.state().config());
     if (!adb) {
-        menu.alert(std::string(kAdbMissingTitle), std::string(kAdbMissingText));
+        host.alert(std::string(kAdbMissing.title), std::string(kAdbMissing.text), Outcome::refused);
         return;
     }
 
     // The code goes to adb on standard input only, never among its arguments.
     const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
     const std::vector<std::string> arguments{pair ? "pair" : "connect", address};
-    menu.process(
-        *adb, arguments, input, {}, menu.options().adbTimeout,
-        [&menu, pair, command = quotedCommand(*adb, arguments)](std::int32_t status, const std::string& output) {
+    host.process(
+        *adb, arguments, input, {}, host.options().adbTimeout,
+        [&host, pair, command = quotedCommand(*adb, arguments)](std::int32_t status, const std::string& output) {
             if (!adbSucceeded(status, output)) {
-                menu.alert(std::string(kConnectionFailed), outputOrStatus(output, command, status));
+                host.alert(std::string(kConnectionFailed), outputOrStatus(output, command, status), Outcome::failed);
             } else if (pair) {
-                menu.alert(std::string(kPhonePaired), output + std::string(kPairedHint));
+                host.alert(std::string(kPhonePaired), output + std::string(kPairedHint), Outcome::done);
             } else {
-                menu.alert(std::string(kPhoneConnected), output);
+                host.alert(std::string(kPhoneConnected), output, Outcome::done);
             }
         });
 }

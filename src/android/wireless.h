@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "android/android_host.h"
+#include "state/availability.h"
 #include "state/config.h"
 
 namespace tavix {
-
-class TavixMenu;
 
 inline constexpr std::string_view kPhonePaired = "Phone paired";
 inline constexpr std::string_view kPhoneConnected = "Phone connected";
@@ -17,15 +17,14 @@ inline constexpr std::string_view kConnectionFailed = "Connection failed";
 // Follows adb's own output after a pairing.
 inline constexpr std::string_view kPairedHint =
     "\nIf the phone does not appear, choose Connect Android and use the main Wireless debugging port.";
-inline constexpr std::string_view kAdbMissingTitle = "ADB missing";
-inline constexpr std::string_view kAdbMissingText = "Run the Devices installer to install Android platform tools.";
+inline constexpr Refusal kAdbMissing{"ADB missing", "Run the Devices installer to install Android platform tools."};
 
 // The adb program that `config` names; nothing when "ADB" is missing or empty.
 std::optional<std::string> adbPath(const Config& config);
 
 // Pairs (pair = true) or connects a phone over Wi-Fi with adb: asks for the address (and the pairing code), checks
-// them, runs adb and reports the outcome. Does nothing while another operation runs.
-void runWireless(TavixMenu& menu, bool pair);
+// them, runs adb and reports the outcome. Main thread only.
+void wireless(AndroidHost& host, bool pair);
 
 // adb succeeded: status 0 and, in any letter case, "successfully paired" or "connected to" in its output.
 bool adbSucceeded(std::int32_t status, std::string_view output);

@@ -68,17 +68,19 @@ int runSelfTest(const std::function<std::unique_ptr<TavixMenu>()>& createMenu, s
         check(::stat(directory.c_str(), &info) == 0 && (info.st_mode & 07777) == 0700,
               "the state directory was not created with mode 0700");
 
-        menu->status = Status{};
-        menu->status.at = menu->ports().clock.nowMilliseconds();
-        menu->status.connected = true;
-        menu->status.busy = "job";
+        Status status;
+        status.at = menu->ports().clock.nowMilliseconds();
+        status.connected = true;
+        status.busy = "job";
+        menu->setStatus(status);
         check(menu->fresh() && menu->working(), "a status written just now with a task is not fresh and working");
         expectLabel(*menu, "Task in progress", "a task started");
 
         write(*menu, "", "paused");
         expectLabel(*menu, "Pausing · current task finishing", "pausing during a task");
 
-        menu->status.busy = "";
+        status.busy = "";
+        menu->setStatus(status);
         expectLabel(*menu, "Paused", "the task finished");
 
         write(*menu, "replaced", "token");

@@ -3,20 +3,37 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "android/wireless.h"
-#include "control/process_runner.h"
-#include "pairing/bootstrap_bridge.h"
-#include "pairing/pair_account.h"
+#include "platform/system/host_name.h"
+#include "platform/system/running_children.h"
+#include "platform/system/single_instance.h"
 #include "platform/system/url.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
 
 namespace tavix {
+namespace {
+
+void show(TavixMenu& menu, const HelpText& help) {
+    menu.alert(std::string(help.title), std::string(help.text), Outcome::done);
+}
+
+// What the user gives up on ends at once: a program gets this long after SIGTERM before it is killed.
+constexpr std::chrono::milliseconds kCancelGrace{400};
+
+}  // namespace
 
 TavixMenu::TavixMenu(Ports ports, Options options)
-    : ports_(ports), options_(std::move(options)), state_(options_.home), service_(makeServiceManager(options_)) {}
+    : ports_(ports),
+      options_(std::move(options)),
+      state_(options_.home),
+      runner_(ports_.mainQueue),
+      control_(*this, options_),
+      pairing_(*this),
+      qr_(*this) {}
 
 TavixMenu::~TavixMenu() {
     watcher_.reset();
@@ -24,19 +41,19 @@ TavixMenu::~TavixMenu() {
 }
 
 void TavixMenu::readStatus() {
-    status = statusFile_.read(state_.entryPath("status.json").c_str());
+    status_ = statusFile_.read(state_.entryPath("status.json").c_str());
 }
 
 bool TavixMenu::fresh() const {
-    return isFresh(status, ports_.clock.nowMilliseconds());
+    return isFresh(status_, ports_.clock.nowMilliseconds());
 }
 
 bool TavixMenu::working() const {
-    return isWorking(status, ports_.clock.nowMilliseconds());
+    return isWorking(status_, ports_.clock.nowMilliseconds());
 }
 
 std::string TavixMenu::connectionLabel() const {
-    return tavix::connectionLabel(paired(), paused(), status, ports_.clock.nowMilliseconds());
+    return tavix::connectionLabel(paired(), paused(), status_, ports_.clock.nowMilliseconds());
 }
 
 void TavixMenu::applicationDidFinishLaunching() {
@@ -49,7 +66,7 @@ void TavixMenu::applicationDidFinishLaunching() {
     ports_.item.create("Tavix Link", *this);
     refresh();
     const auto& args = options_.arguments;
-    if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) perform(Command::showSettings);
+    if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) showSettings();
     ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
     watchState();
     // Without a tray the application would be invisible: say so, once, beside the window that does everything the
@@ -57,7 +74,7 @@ void TavixMenu::applicationDidFinishLaunching() {
     ports_.application.runAfter(kNoTraySeconds, [this] {
         if (ports_.item.shown()) return;
         showSettings();
-        alert(std::string(kNoTrayHelp.title), std::string(kNoTrayHelp.text));
+        show(*this, kNoTrayHelp);
     });
 }
 
@@ -99,11 +116,18 @@ void TavixMenu::reopen() {
     perform(Command::showSettings);
 }
 
-bool TavixMenu::activateAction(const std::string& name) {
+std::optional<ActionRefusal> TavixMenu::activateAction(const std::string& name) {
     const std::optional<Command> command = commandNamed(name);
+    if (!command) return ActionRefusal{true, "Tavix Link has no action named “" + name + "”."};
+    const Snapshot now = snapshot();
+    if (!(dialogOpen_ && opensDialog(*command))) {
+        if (auto refusal = availability(*command, now).refusal) {
+            return ActionRefusal{false, std::string(refusal->title) + ": " + std::string(refusal->text)};
+        }
+    }
     // Later, on its own: the caller gets its answer now, even when the command opens a form and waits for the user.
-    if (command) ports_.mainQueue.post([this, c = *command] { perform(c); });
-    return command.has_value();
+    ports_.mainQueue.post([this, c = *command] { (void)run(c, Caller::remote); });
+    return std::nullopt;
 }
 
 void TavixMenu::refresh() {
@@ -111,137 +135,264 @@ void TavixMenu::refresh() {
     const double now = ports_.clock.nowMilliseconds();
     const bool isPaired = paired();
     const bool isPaused = paused();
-    ports_.item.setTooltip("Tavix Link · " + tavix::connectionLabel(isPaired, isPaused, status, now));
-    if (settingsWindow) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status, now));
+    ports_.item.setTooltip("Tavix Link · " + tavix::connectionLabel(isPaired, isPaused, status_, now));
+    if (settingsBuilt_) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status_, now));
     // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
     ports_.item.setMenu(menuRows(isPaired, isPaused));
 }
 
+void TavixMenu::publishRowsSoon() {
+    if (rowsQueued_) return;
+    rowsQueued_ = true;
+    ports_.mainQueue.post([this] {
+        rowsQueued_ = false;
+        ports_.item.setMenu(menuRows(paired(), paused()));
+    });
+}
+
+Snapshot TavixMenu::snapshotNow() const {
+    Snapshot now;
+    now.paired = paired();
+    now.working = working();
+    now.operation = operation_;
+    now.dialogOpen = dialogOpen_;
+    return now;
+}
+
+Snapshot TavixMenu::snapshot() {
+    readStatus();
+    return snapshotNow();
+}
+
+void TavixMenu::perform(Command command) {
+    (void)run(command, Caller::window);
+}
+
+std::optional<Refusal> TavixMenu::request(Command command) {
+    return run(command, Caller::remote);
+}
+
+std::optional<Refusal> TavixMenu::run(Command command, Caller caller) {
+    const Snapshot now = snapshot();
+    // One form or question at a time: asking again brings the open one forward.
+    if (now.dialogOpen && opensDialog(command)) {
+        ports_.application.activate();
+        ports_.dialogs.raiseOpen();
+        return std::nullopt;
+    }
+    const Availability verdict = availability(command, now);
+    if (verdict.refusal) {
+        if (caller == Caller::window && verdict.shownInWindows) {
+            alert(std::string(verdict.refusal->title), std::string(verdict.refusal->text), Outcome::refused);
+        }
+        return verdict.refusal;
+    }
+    dispatch(command);
+    return std::nullopt;
+}
+
+void TavixMenu::dispatch(Command command) {
+    switch (command) {
+        case Command::showSettings:
+            return showSettings();
+        case Command::openDevices:
+            if (auto address = devicesPage(server())) ports_.desktop.openUrl(*address);
+            return;
+        case Command::logs:
+            return ports_.desktop.openFile(root() / "log");
+        case Command::pairAccount:
+            return pairing_.pairAccount();
+        case Command::permissions:
+            // Linux has no privacy settings page to open: the explanation alone.
+            return show(*this, kPermissionsHelp);
+        case Command::usbHelp:
+            return show(*this, kUsbHelp);
+        case Command::updateHelp:
+            return show(*this, kUpdateHelp);
+        case Command::togglePause:
+            return control_.togglePause();
+        case Command::restart:
+            return control_.restart();
+        case Command::toggleLogin:
+            return control_.toggleLogin();
+        case Command::disconnect:
+            return control_.disconnect();
+        case Command::pairPhone:
+            return tavix::wireless(*this, true);
+        case Command::connectPhone:
+            return tavix::wireless(*this, false);
+        case Command::pairPhoneQr:
+            return qr_.start();
+        case Command::quit:
+            return ports_.application.terminate();
+    }
+}
+
 void TavixMenu::showSettings() {
-    if (settingsWindow) {
+    if (settingsBuilt_) {
         ports_.settings.present(/*centre=*/false);
         ports_.application.activate();
         return;
     }
     ports_.settings.build(hostOrWhole(server()), *this);
-    settingsWindow = true;
+    settingsBuilt_ = true;
     refresh();
     ports_.settings.present(/*centre=*/true);
     ports_.application.activate();
 }
 
-void TavixMenu::alert(const std::string& title, const std::string& text) {
+void TavixMenu::alert(const std::string& title, const std::string& text, Outcome outcome) {
     ports_.application.activate();
-    ports_.dialogs.alert(title, text);
+    ports_.dialogs.alert(title, text, outcome);
+}
+
+template <typename Ask>
+auto TavixMenu::asking(Ask ask) {
+    ports_.application.activate();
+    const bool outer = !dialogOpen_;
+    dialogOpen_ = true;
+    auto answer = ask();
+    if (outer) dialogOpen_ = false;
+    return answer;
 }
 
 std::optional<std::vector<std::string>> TavixMenu::form(const std::string& title, const std::string& text,
                                                         const std::vector<FormField>& fields,
                                                         const std::string& button) {
-    ports_.application.activate();
-    return ports_.dialogs.form(title, text, fields, button);
+    return asking([&] { return ports_.dialogs.form(title, text, fields, button); });
+}
+
+bool TavixMenu::confirm(const std::string& title, const std::string& text, const std::string& button) {
+    return asking([&] { return ports_.dialogs.confirm(title, text, button); });
 }
 
 void TavixMenu::openDevices() {
-    tavix::openDevices(*this);
+    perform(Command::openDevices);
 }
 void TavixMenu::logs() {
-    openLogs(*this);
+    perform(Command::logs);
 }
 void TavixMenu::permissions() {
-    explainPermissions(*this);
+    perform(Command::permissions);
 }
 void TavixMenu::usbHelp() {
-    alert(std::string(kUsbHelp.title), std::string(kUsbHelp.text));
+    perform(Command::usbHelp);
 }
 void TavixMenu::updateHelp() {
-    alert(std::string(kUpdateHelp.title), std::string(kUpdateHelp.text));
+    perform(Command::updateHelp);
 }
 
-void TavixMenu::process(const std::string& executable, const std::vector<std::string>& arguments,
+bool TavixMenu::beginOperation() {
+    if (operation_) return false;
+    operation_ = true;
+    publishRowsSoon();
+    return true;
+}
+
+void TavixMenu::endOperation() {
+    operation_ = false;
+    publishRowsSoon();
+}
+
+bool TavixMenu::process(const std::string& executable, const std::vector<std::string>& arguments,
                         const std::optional<std::string>& input, const Environment& environment, double timeout,
                         ProcessCompletion completion) {
-    runProcess(*this, executable, arguments, input, environment, timeout, std::move(completion));
+    if (!beginOperation()) {
+        alert(std::string(kTaskInProgress.title), std::string(kTaskInProgress.text), Outcome::refused);
+        return false;
+    }
+    runner_.run({executable, arguments, input, environment, timeout, OutputShape::message},
+                [this, completion = std::move(completion)](ProcessResult result) {
+                    endOperation();
+                    completion(result.status, std::move(result.output));
+                    if (result.started) refresh();
+                });
+    return true;
 }
 
-void TavixMenu::wireless(bool pair) {
-    runWireless(*this, pair);
+void TavixMenu::runProgram(const ProcessRequest& request, std::function<void(ProcessResult)> done) {
+    runner_.run(request, std::move(done));
 }
 
+void TavixMenu::endPrograms() {
+    endChildren(kCancelGrace);
+}
+
+void TavixMenu::runAfter(double seconds, std::function<void()> fn) {
+    ports_.application.runAfter(seconds, std::move(fn));
+}
+
+std::string TavixMenu::computerName() const {
+    return tavix::computerName(options_.machineInfo);
+}
+
+std::optional<std::string> TavixMenu::showPairingCode(const std::string& payload, const std::string& steps,
+                                                      std::function<void()> cancel) {
+    ports_.application.activate();
+    auto failure = ports_.dialogs.showPairingCode(payload, steps, std::move(cancel));
+    // The code's window counts as an open form: asking to pair again brings it forward.
+    if (!failure) dialogOpen_ = true;
+    return failure;
+}
+
+void TavixMenu::pairingProgress(const std::string& text) {
+    ports_.dialogs.pairingProgress(text);
+}
+
+void TavixMenu::closePairingCode() {
+    dialogOpen_ = false;
+    ports_.dialogs.closePairingCode();
+}
+
+bool TavixMenu::launch(const std::vector<std::string>& arguments, ProcessCompletion completion) {
+    return control_.launch(arguments, std::move(completion));
+}
+void TavixMenu::restart() {
+    perform(Command::restart);
+}
+void TavixMenu::togglePause() {
+    perform(Command::togglePause);
+}
+void TavixMenu::toggleLogin() {
+    perform(Command::toggleLogin);
+}
+void TavixMenu::disconnect() {
+    perform(Command::disconnect);
+}
 void TavixMenu::pairAccount() {
-    tavix::pairAccount(*this);
+    perform(Command::pairAccount);
 }
 void TavixMenu::bootstrapBridge(const std::string& base, const std::string& code) {
-    tavix::bootstrapBridge(*this, base, code);
+    pairing_.bootstrapBridge(base, code);
+}
+void TavixMenu::wireless(bool pair) {
+    perform(pair ? Command::pairPhone : Command::connectPhone);
+}
+void TavixMenu::pairPhone() {
+    wireless(true);
+}
+void TavixMenu::connectPhone() {
+    wireless(false);
+}
+void TavixMenu::pairPhoneQr() {
+    perform(Command::pairPhoneQr);
 }
 
 void TavixMenu::quit() {
-    ports_.application.terminate();
+    perform(Command::quit);
 }
 
 void TavixMenu::menuWillOpen() {
     refresh();
 }
 
-std::vector<MenuRow> TavixMenu::menuRows() const {
-    return menuRows(paired(), paused());
-}
-
 std::vector<MenuRow> TavixMenu::menuRows(bool isPaired, bool isPaused) const {
-    MenuInputs in = menuInputs(status, ports_.clock.nowMilliseconds(), isPaired, isPaused);
+    MenuInputs in = menuInputs(status_, ports_.clock.nowMilliseconds(), isPaired, isPaused);
     in.loginDisabled = loginDisabled();
     in.server = server();
-    in.operation = operation;
+    in.now.operation = operation_;
+    in.now.dialogOpen = dialogOpen_;
     return statusMenu(in);
-}
-
-void TavixMenu::perform(Command command) {
-    switch (command) {
-        case Command::showSettings:
-            showSettings();
-            break;
-        case Command::openDevices:
-            openDevices();
-            break;
-        case Command::logs:
-            logs();
-            break;
-        case Command::pairAccount:
-            pairAccount();
-            break;
-        case Command::permissions:
-            permissions();
-            break;
-        case Command::usbHelp:
-            usbHelp();
-            break;
-        case Command::updateHelp:
-            updateHelp();
-            break;
-        case Command::togglePause:
-            togglePause();
-            break;
-        case Command::restart:
-            restart();
-            break;
-        case Command::toggleLogin:
-            toggleLogin();
-            break;
-        case Command::disconnect:
-            disconnect();
-            break;
-        case Command::pairPhone:
-            pairPhone();
-            break;
-        case Command::connectPhone:
-            connectPhone();
-            break;
-        case Command::quit:
-            quit();
-            break;
-        default:
-            break;
-    }
 }
 
 }  // namespace tavix

@@ -5,16 +5,17 @@
 #include <optional>
 #include <variant>
 
+#include "app/tavix_menu.h"
 #include "cli/arguments.h"
 #include "cli/log_file.h"
 #include "cli/quiet_ports.h"
 #include "cli/status_report.h"
 #include "cli/terminal_dialogs.h"
 #include "cli/xdg_desktop.h"
-#include "platform/system/running_children.h"
 #include "platform/system/curl_http.h"
-#include "platform/system/system_clock.h"
 #include "platform/system/executable.h"
+#include "platform/system/running_children.h"
+#include "platform/system/system_clock.h"
 #include "state/state_watcher.h"
 #include "ui/help_actions.h"
 
@@ -49,15 +50,15 @@ class Session {
     int run(const Invocation& invocation) {
         begin(invocation);
         // A pairing may run the set-up script for minutes, a phone command half a minute: say so to whoever watches.
-        if (menu_.operation && !qr_ && terminal_.inputIsTerminal()) terminal_.err() << "Working…\n" << std::flush;
-        const auto idle = [this] { return !menu_.operation; };
+        if (menu_.operation() && !qr_ && terminal_.inputIsTerminal()) terminal_.err() << "Working…\n" << std::flush;
+        const auto idle = [this] { return !menu_.operation(); };
         if (loop_.run(idle) == EventLoop::End::interrupted) {
             // Nothing new begins and nothing more is said; what runs is asked to end, and given a moment to.
             dialogs_.silence();
-            if (qr_) qr_->stop();
+            dialogs_.cancelPairing();
             loop_.cancelTimers();
-            stopChildren();
-            loop_.finish(idle, EventLoop::Clock::now() + kWindDown);
+            stopChildren(std::chrono::duration_cast<std::chrono::milliseconds>(kWindDown));
+            loop_.finish([&] { return idle() && !childrenRunning(); }, EventLoop::Clock::now() + kWindDown);
             interrupted_ = true;
             // The shell's prompt comes back on a line of its own, after the "^C" the terminal showed.
             if (terminal_.inputIsTerminal()) terminal_.err() << '\n' << std::flush;
@@ -80,7 +81,8 @@ class Session {
                 return status(invocation.json, invocation.watch);
             case Verb::pair:
                 if (invocation.server) dialogs_.answer("Server", *invocation.server);
-                return menu_.pairAccount();
+                perform(Command::pairAccount);
+                return;
             case Verb::phonePair:
             case Verb::phoneConnect:
                 return phone(invocation);
@@ -104,7 +106,20 @@ class Session {
     }
 
     void say(const std::string& line) { terminal_.out() << line << '\n' << std::flush; }
-    void fail(const std::string& title, const std::string& text) { menu_.alert(title, text); }
+    void fail(const std::string& title, const std::string& text) { menu_.alert(title, text, Outcome::failed); }
+
+    // Runs the command when it may run now, else prints why not; true when it runs.
+    bool perform(Command command) {
+        const auto refusal = menu_.request(command);
+        if (refusal) menu_.alert(std::string(refusal->title), std::string(refusal->text), Outcome::refused);
+        return !refusal;
+    }
+
+    StatusReading reading() {
+        menu_.readStatus();
+        return {menu_.menuRows(), menu_.status(), menu_.connectionLabel(), menu_.server(),        menu_.fresh(),
+                menu_.working(),  menu_.paired(), menu_.paused(),          !menu_.loginDisabled()};
+    }
 
     void status(bool json, bool watch) {
         printStatus(json, watch);
@@ -123,17 +138,17 @@ class Session {
     }
 
     void printStatus(bool json, bool watch) {
-        menu_.readStatus();
+        const StatusReading now = reading();
         std::ostream& out = terminal_.out();
         if (json) {
-            out << statusJson(menu_).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            out << statusJson(now).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         } else {
             // Watching on a terminal: each reading replaces the last, as `watch` shows it.
             if (watch && terminal_.outputIsTerminal())
                 out << "\x1b[H\x1b[2J";
             else if (watch && printed_)
                 out << '\n';
-            const auto lines = statusLines(menu_);
+            const auto lines = statusLines(now);
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 out << (i == 0 ? terminal_.paint(lines[i], Style::bold) : lines[i]) << '\n';
             }
@@ -150,71 +165,45 @@ class Session {
     }
 
     void phone(const Invocation& invocation) {
-        const bool pair = invocation.verb == Verb::phonePair;
         if (invocation.qr) {
-            qr_ = std::make_unique<PhoneQr>(menu_, loop_, terminal_, settings_.qr);
-            return qr_->start();
+            qr_ = true;
+            perform(Command::pairPhoneQr);
+            return;
         }
         if (invocation.address) dialogs_.answer("IP address:port", *invocation.address);
-        pair ? menu_.pairPhone() : menu_.connectPhone();
+        perform(invocation.verb == Verb::phonePair ? Command::pairPhone : Command::connectPhone);
     }
 
-    // Where the tray menu greys a command out because this computer is not paired, the command line says so.
-    bool pairedFor(Command command) {
-        for (const MenuRow& row : menu_.menuRows()) {
-            if (row.command == command && row.enabled) return true;
-        }
-        if (menu_.paired()) return true;
-        fail("Not paired", "Pair this computer with an account first: tavix pair");
-        return false;
+    // The command, then its own line when it reports no alert of its own on success.
+    void then(Command command, std::string done) {
+        if (!perform(command)) return;
+        verdict_ = [this, done = std::move(done)] {
+            say(done);
+            return kSuccess;
+        };
     }
 
+    // `pause` and `resume` name the state wanted; the command switches it.
     void pause(bool pause) {
         if (menu_.paused() == pause) return say(pause ? "New tasks are already paused." : "New tasks are not paused.");
-        if (!pairedFor(Command::togglePause)) return;
-        menu_.togglePause();
-        verdict_ = [this, pause] {
-            say(pause ? "New tasks paused." : "New tasks resumed.");
-            return kSuccess;
-        };
+        then(Command::togglePause, pause ? "New tasks paused." : "New tasks resumed.");
     }
 
-    void restart() {
-        menu_.readStatus();
-        if (!pairedFor(Command::restart)) return;
-        menu_.restart();
-        verdict_ = [this] {
-            say("The local bridge has been restarted.");
-            return kSuccess;
-        };
-    }
+    void restart() { then(Command::restart, "The local bridge has been restarted."); }
 
     void login(bool on) {
-        const char* state = on ? "on" : "off";
-        if (menu_.loginDisabled() != on) return say(std::string("Start at login is already ") + state + ".");
-        menu_.toggleLogin();
-        verdict_ = [this, state] {
-            say(std::string("Start at login is now ") + state + ".");
-            return kSuccess;
-        };
+        const std::string state = on ? "on" : "off";
+        if (menu_.loginDisabled() != on) return say("Start at login is already " + state + ".");
+        then(Command::toggleLogin, "Start at login is now " + state + ".");
     }
 
     void disconnect(bool yes) {
-        menu_.readStatus();
-        if (!pairedFor(Command::disconnect)) return;
-        if (menu_.working()) {
-            return fail("Task still running", "Wait for the current task to finish before disconnecting.");
-        }
         if (!yes && !terminal_.inputIsTerminal()) {
             return fail("Not disconnected",
                         "Standard input is not a terminal to ask on: run tavix disconnect --yes to disconnect.");
         }
         if (yes) dialogs_.confirmAll();
-        menu_.disconnect();
-        verdict_ = [this] {
-            say("This computer is disconnected: the bridge is stopped and its pairing removed.");
-            return kSuccess;
-        };
+        then(Command::disconnect, "This computer is disconnected: the bridge is stopped and its pairing removed.");
     }
 
     void logs(bool follow) {
@@ -235,7 +224,7 @@ class Session {
         if (!desktopAvailable()) {
             return fail("No desktop", "There is no graphical desktop here: open the address in a browser.");
         }
-        menu_.openDevices();
+        perform(Command::openDevices);
         if (desktop_.failure()) fail("Could not open the devices page", *desktop_.failure());
     }
 
@@ -250,7 +239,7 @@ class Session {
     LoopApplication application_;
     SystemClock clock_;
     TavixMenu menu_;
-    std::unique_ptr<PhoneQr> qr_;
+    bool qr_ = false;  // the command shows a QR code, which says itself that it waits
     std::unique_ptr<LogFile> log_;
     std::atomic<bool> changeQueued_{false};
     // Last, so that it stops before anything it posts to goes.

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/tavix_menu.h"
-#include "cli/phone_qr.h"
+#include "cli/event_loop.h"
 #include "cli/terminal.h"
+#include "state/options.h"
 
 namespace tavix::cli {
 
@@ -16,7 +16,6 @@ struct Settings {
     std::function<void(Options&)> adjust;
     // Certificates to trust for HTTPS instead of the system's; empty for the system's.
     std::string authorityFile;
-    QrLimits qr;
     // `status --watch` prints at least this often.
     EventLoop::Clock::duration watchInterval = std::chrono::seconds(3);
     // `logs -f` looks for new lines this often.

@@ -1,9 +1,6 @@
 #include "cli/qr_code.h"
 
-#include <qrencode.h>
-
-#include <memory>
-#include <vector>
+#include "platform/system/qr_matrix.h"
 
 namespace tavix::cli {
 namespace {
@@ -15,20 +12,13 @@ constexpr std::string_view kReset = "\x1b[0m";
 }  // namespace
 
 std::optional<std::string> qrBlocks(std::string_view text, bool colour) {
-    const std::string data(text);
-    std::unique_ptr<QRcode, decltype(&QRcode_free)> code(QRcode_encodeString8bit(data.c_str(), 0, QR_ECLEVEL_L),
-                                                         QRcode_free);
+    const auto code = encodeQr(text);
     if (!code) return std::nullopt;
-    const int width = code->width;
-    const int size = width + 2 * kQuietZone;
+    const int size = code->width + 2 * kQuietZone;
     // A block marks an ink module: the dark ones in colour, the light ones without.
     auto ink = [&](int row, int column) {
-        bool dark = false;
-        const int r = row - kQuietZone;
-        const int c = column - kQuietZone;
-        if (r >= 0 && r < width && c >= 0 && c < width) dark = (code->data[r * width + c] & 1) != 0;
         if (row >= size) return false;  // below the code: left as the background
-        return dark == colour;
+        return code->at(row - kQuietZone, column - kQuietZone) == colour;
     };
     std::string drawing;
     for (int row = 0; row < size; row += 2) {

@@ -6,9 +6,6 @@
 
 namespace tavix::cli {
 
-// Modules of quiet zone around the code, as scanners expect.
-inline constexpr int kQuietZone = 4;
-
 // `text` as a QR code drawn with Unicode half blocks, two rows of modules a line, quiet zone included. With
 // colour the blocks are the dark modules, drawn black on white whatever the terminal's own colours; without, the
 // blocks are the light modules, so the code reads right in the usual light text on a dark background. Nothing when

@@ -1,6 +1,5 @@
 #include "cli/status_report.h"
 
-#include "app/tavix_menu.h"
 #include "platform/system/url.h"
 #include "ui/status_menu.h"
 
@@ -13,22 +12,22 @@ std::string yesNo(bool value) {
 
 }  // namespace
 
-std::vector<std::string> statusLines(const TavixMenu& menu) {
+std::vector<std::string> statusLines(const StatusReading& reading) {
     std::vector<std::string> lines;
-    for (const MenuRow& row : menu.menuRows()) {
+    for (const MenuRow& row : reading.rows) {
         // The information rows end where the commands begin.
         if (row.command) break;
         if (!row.separator) lines.push_back(row.title);
     }
-    lines.push_back("Paused: " + yesNo(menu.paused()));
-    lines.push_back("Start at login: " + yesNo(!menu.loginDisabled()));
-    lines.push_back("Paired: " + yesNo(menu.paired()));
+    lines.push_back("Paused: " + yesNo(reading.paused));
+    lines.push_back("Start at login: " + yesNo(reading.startAtLogin));
+    lines.push_back("Paired: " + yesNo(reading.paired));
     return lines;
 }
 
-nlohmann::ordered_json statusJson(const TavixMenu& menu) {
-    const bool fresh = menu.fresh();
-    const Status& status = menu.status;
+nlohmann::ordered_json statusJson(const StatusReading& reading) {
+    const bool fresh = reading.fresh;
+    const Status& status = reading.status;
     auto phones = nlohmann::ordered_json::array();
     if (fresh) {
         for (const Device& device : status.devices) {
@@ -37,15 +36,14 @@ nlohmann::ordered_json statusJson(const TavixMenu& menu) {
     }
     nlohmann::ordered_json error = nullptr;
     if (fresh && status.error && !status.error->empty()) error = *status.error;
-    const std::string server = menu.server();
-    return {{"connection", menu.connectionLabel()},
-            {"server", server},
-            {"host", hostOrWhole(server)},
-            {"paired", menu.paired()},
-            {"paused", menu.paused()},
-            {"startAtLogin", !menu.loginDisabled()},
+    return {{"connection", reading.connection},
+            {"server", reading.server},
+            {"host", hostOrWhole(reading.server)},
+            {"paired", reading.paired},
+            {"paused", reading.paused},
+            {"startAtLogin", reading.startAtLogin},
             {"fresh", fresh},
-            {"working", menu.working()},
+            {"working", reading.working},
             {"error", error},
             {"phones", phones},
             {"computer", fresh && status.computer}};

@@ -1,6 +1,6 @@
 #include "cli/terminal_dialogs.h"
 
-#include "ui/alert_outcome.h"
+#include "cli/qr_code.h"
 
 namespace tavix::cli {
 namespace {
@@ -29,9 +29,9 @@ void printMessage(Terminal& terminal, bool success, const std::string& title, co
     stream << std::flush;
 }
 
-void TerminalDialogs::alert(const std::string& title, const std::string& text) {
+void TerminalDialogs::alert(const std::string& title, const std::string& text, Outcome outcome) {
     if (silent_) return;
-    const bool success = reportsSuccess(title);
+    const bool success = outcome == Outcome::done;
     spoke_ = true;
     failed_ = failed_ || !success;
     printMessage(terminal_, success, title, text);
@@ -73,6 +73,22 @@ bool TerminalDialogs::confirm(const std::string& title, const std::string& text,
     }
     declined_ = declined_ || !granted;
     return granted;
+}
+
+std::optional<std::string> TerminalDialogs::showPairingCode(const std::string& payload, const std::string& steps,
+                                                            std::function<void()> cancel) {
+    const auto drawing = qrBlocks(payload, terminal_.colour());
+    if (!drawing) return "The QR code could not be made.";
+    terminal_.out() << steps << '\n' << *drawing << std::flush;
+    cancelPairing_ = std::move(cancel);
+    stopHint_ = true;
+    return std::nullopt;
+}
+
+void TerminalDialogs::pairingProgress(const std::string& text) {
+    if (silent_) return;
+    // The first line under the code says how to give up.
+    terminal_.out() << text << (std::exchange(stopHint_, false) ? " (Ctrl-C to stop)" : "") << '\n' << std::flush;
 }
 
 }  // namespace tavix::cli

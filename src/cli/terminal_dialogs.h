@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "cli/terminal.h"
 #include "platform/dialogs.h"
@@ -14,11 +16,21 @@ class TerminalDialogs final : public Dialogs {
   public:
     explicit TerminalDialogs(Terminal& terminal) : terminal_(terminal) {}
 
-    void alert(const std::string& title, const std::string& text) override;
+    void alert(const std::string& title, const std::string& text, Outcome outcome) override;
     std::optional<std::vector<std::string>> form(const std::string& title, const std::string& text,
                                                  const std::vector<FormField>& fields,
                                                  const std::string& button) override;
     bool confirm(const std::string& title, const std::string& text, const std::string& button) override;
+    // A terminal asks one thing at a time, in plain sight: there is never another question to bring forward.
+    void raiseOpen() override {}
+    std::optional<std::string> showPairingCode(const std::string& payload, const std::string& steps,
+                                               std::function<void()> cancel) override;
+    void pairingProgress(const std::string& text) override;
+    void closePairingCode() override { cancelPairing_ = nullptr; }
+    // The user gave up while a QR code was shown (Ctrl-C).
+    void cancelPairing() {
+        if (auto cancel = std::exchange(cancelPairing_, nullptr)) cancel();
+    }
 
     // The answer for the field of this label, as given on the command line.
     void answer(const std::string& label, std::string value) { answers_[label] = std::move(value); }
@@ -41,6 +53,8 @@ class TerminalDialogs final : public Dialogs {
     bool spoke_ = false;
     bool failed_ = false;
     bool declined_ = false;
+    std::function<void()> cancelPairing_;
+    bool stopHint_ = false;
 };
 
 // Prints a title and a text the way alerts are printed: on standard output for a success, else on standard error.

@@ -20,7 +20,7 @@ std::vector<std::string> LaunchdService::stopArguments() const {
     return bootoutArguments(uid_);
 }
 
-void LaunchdService::switchStartAtLogin(TavixMenu&, bool on,
+void LaunchdService::switchStartAtLogin(const Launcher&, bool on,
                                         std::function<void(std::optional<std::string>)> done) const {
     for (std::string_view label : {kBridgeLabel, kMenuLabel}) {
         PlistBooleans values{{"RunAtLoad", on}};

@@ -19,7 +19,7 @@ class LaunchdService final : public ServiceManager {
     std::vector<std::vector<std::string>> loadArguments() const override;
     std::vector<std::string> stopArguments() const override;
     // "RunAtLoad" in both LaunchAgent lists, and "KeepAlive" in the bridge's.
-    void switchStartAtLogin(TavixMenu& menu, bool on,
+    void switchStartAtLogin(const Launcher& launch, bool on,
                             std::function<void(std::optional<std::string>)> done) const override;
 
   private:

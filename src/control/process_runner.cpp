@@ -1,5 +1,6 @@
 #include "control/process_runner.h"
 
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -10,55 +11,49 @@
 namespace tavix {
 namespace {
 
-struct Outcome {
-    bool started = false;
-    std::int32_t status = -1;
-    std::string output;
+// Keeps what a listing needs: every byte, up to its bound.
+class ListingCollector {
+  public:
+    void feed(std::string_view bytes) { kept_.append(bytes.substr(0, kListingBytes - kept_.size())); }
+    std::string text() && { return std::move(kept_); }
+
+  private:
+    std::string kept_;
 };
 
-void report(TavixMenu& menu, Outcome result, ProcessCompletion completion) {
-    menu.operation = false;
-    completion(result.status, std::move(result.output));
-    if (result.started) menu.refresh();
-}
-
-// The run's output as reported; ended at its limit without a word, the text says so, for an alert must never be
-// empty.
-Outcome outcomeOf(const ChildResult& result, const OutputCollector& collector, const std::string& command,
-                  double timeout) {
-    if (!result.started) return {false, result.status, result.startError};
-    std::string output = collector.text();
-    if (result.timedOut && output.empty()) output = unfinishedText(command, timeout);
-    return {true, result.status, std::move(output)};
+ProcessResult resultOf(const ChildResult& child, std::string output, const std::string& command, double timeout) {
+    if (!child.started) return {false, child.status, child.startError};
+    if (child.timedOut && output.empty()) output = unfinishedText(command, timeout);
+    return {true, child.status, std::move(output)};
 }
 
 }  // namespace
 
-void runProcess(TavixMenu& menu, const std::string& executable, const std::vector<std::string>& arguments,
-                const std::optional<std::string>& input, const Environment& environment, double timeout,
-                ProcessCompletion completion) {
-    menu.operation = true;
-    // Everything the worker needs is taken here, on the main thread: it never touches the menu itself.
-    ChildRequest request{executable,        arguments, composeEnvironment(currentEnvironment(), environment),
-                         inputBytes(input), timeout,   {}};
-    MainQueue& mainQueue = menu.ports().mainQueue;
-    auto work = [&menu, &mainQueue, request = std::move(request), completion,
-                 command = quotedCommand(executable, arguments)]() mutable {
-        OutputCollector collector;
-        request.output = [&collector](std::string_view bytes) { collector.feed(bytes); };
-        auto result = outcomeOf(runChild(request), collector, command, request.timeout);
-        mainQueue.post([&menu, result = std::move(result), completion = std::move(completion)]() mutable {
-            report(menu, std::move(result), std::move(completion));
-        });
+void ProcessRunner::run(const ProcessRequest& request, std::function<void(ProcessResult)> done) {
+    // Everything the worker needs is taken here, on the main thread, where the environment is changed.
+    ChildRequest child{
+        request.executable,        request.arguments, composeEnvironment(currentEnvironment(), request.environment),
+        inputBytes(request.input), request.timeout,   {}};
+    auto work = [&mainQueue = mainQueue_, child = std::move(child), shape = request.shape,
+                 command = quotedCommand(request.executable, request.arguments), done]() mutable {
+        OutputCollector message;
+        ListingCollector listing;
+        if (shape == OutputShape::message) {
+            child.output = [&message](std::string_view bytes) { message.feed(bytes); };
+        } else {
+            child.output = [&listing](std::string_view bytes) { listing.feed(bytes); };
+        }
+        const ChildResult ended = runChild(child);
+        std::string output = shape == OutputShape::message ? message.text() : std::move(listing).text();
+        mainQueue.post([result = resultOf(ended, std::move(output), command, child.timeout),
+                        done = std::move(done)]() mutable { done(std::move(result)); });
     };
     try {
         std::thread(std::move(work)).detach();
     } catch (const std::system_error& error) {
-        const auto start = startFailure(executable, error.code().value());
-        Outcome failed{false, start.status, start.startError};
-        mainQueue.post([&menu, failed = std::move(failed), completion = std::move(completion)]() mutable {
-            report(menu, std::move(failed), std::move(completion));
-        });
+        const ChildResult failed = startFailure(request.executable, error.code().value());
+        mainQueue_.post([result = ProcessResult{false, failed.status, failed.startError},
+                         done = std::move(done)]() mutable { done(std::move(result)); });
     }
 }
 

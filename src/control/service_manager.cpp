@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include "app/tavix_menu.h"
 #include "control/autostart_entry.h"
 #include "control/launchd_service.h"
 #include "control/systemd_service.h"

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "control/process_runner.h"
+#include "state/options.h"
+
 namespace tavix {
 
-class TavixMenu;
-struct Options;
-
-enum class ServiceManagerKind { launchd, systemd };
+// Runs the service manager's program with these arguments as the operation of the moment; false when it cannot now.
+using Launcher = std::function<bool(const std::vector<std::string>& arguments, ProcessCompletion completion)>;
 
 // The system service manager that runs the bridge: the commands that restart, load and stop it, and how start at
 // login is switched. Chosen once at start; every command goes through the process runner.
@@ -27,7 +28,8 @@ class ServiceManager {
     virtual std::vector<std::string> stopArguments() const = 0;
     // Switches start at login for the bridge and this application (everything but the "no-login" marker), then
     // calls `done` with what failed, or with nothing on success.
-    virtual void switchStartAtLogin(TavixMenu& menu, bool on,
+    // A switch that cannot start now calls nothing.
+    virtual void switchStartAtLogin(const Launcher& launch, bool on,
                                     std::function<void(std::optional<std::string> failure)> done) const = 0;
 };
 

@@ -1,6 +1,5 @@
 #include "control/systemd_service.h"
 
-#include "app/tavix_menu.h"
 #include "control/autostart_entry.h"
 #include "control/process_text.h"
 #include "platform/system/files.h"
@@ -43,21 +42,20 @@ std::optional<std::string> switchAutostart(const std::filesystem::path& entry, c
 
 }  // namespace
 
-void SystemdService::switchStartAtLogin(TavixMenu& menu, bool on,
+void SystemdService::switchStartAtLogin(const Launcher& launch, bool on,
                                         std::function<void(std::optional<std::string>)> done) const {
     const std::vector<std::string> arguments{"--user", on ? "enable" : "disable", std::string(kBridgeUnit)};
-    menu.launch(arguments,
-                [entry = autostartEntry_, app = appPath_, on, done = std::move(done),
-                 command = quotedCommand(systemctl_, arguments)](std::int32_t status, const std::string& output) {
-                    if (status != 0) return done(outputOrStatus(output, command, status));
-                    // A unit without an [Install] section cannot be enabled: systemctl says so, changes nothing and
-                    // exits 0.
-                    if (on && output.find("no installation config") != std::string::npos) {
-                        return done("“" + std::string(kBridgeUnit) +
-                                    "” has no [Install] section, so systemd cannot start the bridge at login.");
-                    }
-                    done(switchAutostart(entry, app, on));
-                });
+    launch(arguments, [entry = autostartEntry_, app = appPath_, on, done = std::move(done),
+                       command = quotedCommand(systemctl_, arguments)](std::int32_t status, const std::string& output) {
+        if (status != 0) return done(outputOrStatus(output, command, status));
+        // A unit without an [Install] section cannot be enabled: systemctl says so, changes nothing and
+        // exits 0.
+        if (on && output.find("no installation config") != std::string::npos) {
+            return done("“" + std::string(kBridgeUnit) +
+                        "” has no [Install] section, so systemd cannot start the bridge at login.");
+        }
+        done(switchAutostart(entry, app, on));
+    });
 }
 
 }  // namespace tavix

@@ -20,7 +20,7 @@ class SystemdService final : public ServiceManager {
     std::vector<std::vector<std::string>> loadArguments() const override;
     std::vector<std::string> stopArguments() const override;
     // Enables or disables the unit, then writes the autostart entry (hidden when off).
-    void switchStartAtLogin(TavixMenu& menu, bool on,
+    void switchStartAtLogin(const Launcher& launch, bool on,
                             std::function<void(std::optional<std::string>)> done) const override;
 
   private:

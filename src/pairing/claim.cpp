@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/system/host_name.h"
-
 namespace tavix {
 
 std::optional<std::string> claimBody(std::string_view code, std::string_view label) {
@@ -14,9 +12,8 @@ std::optional<std::string> claimBody(std::string_view code, std::string_view lab
     }
 }
 
-std::string claimLabel() {
-    auto name = computerName();
-    return name.empty() ? "Mac" : name;
+std::string claimLabel(std::string_view computerName) {
+    return computerName.empty() ? "Mac" : std::string(computerName);
 }
 
 ClaimReply readClaimReply(HttpResponse response) {

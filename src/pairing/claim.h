@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaxClaimReplyBytes = 1024 * 1024;
 std::optional<std::string> claimBody(std::string_view code, std::string_view label);
 
 // The name the server shows for this computer: its user-visible name, else "Mac".
-std::string claimLabel();
+std::string claimLabel(std::string_view computerName);
 
 // What the main thread needs of a claim reply: parsed where it arrived, judged on the main thread.
 struct ClaimReply {

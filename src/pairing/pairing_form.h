@@ -4,14 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace tavix {
+#include "state/availability.h"
 
-// A message that ends a command: the alert's title and text.
-struct Refusal {
-    std::string_view title;
-    std::string_view text;
-    bool operator==(const Refusal&) const = default;
-};
+namespace tavix {
 
 inline constexpr Refusal kCheckPairingDetails{"Check pairing details",
                                               "Use an HTTPS server address and a valid 6-digit pairing code."};

@@ -1,18 +1,25 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tavix {
 
-// What a later start of the program may ask of the running copy.
+// Why an action asked for by name does not run.
+struct ActionRefusal {
+    bool unknown = false;  // there is no action of that name
+    std::string reason;    // a sentence for the caller
+};
+
+// What a later start of the program, or another program, may ask of the running copy.
 class ApplicationDelegate {
   public:
     virtual ~ApplicationDelegate() = default;
     // Bring yourself forward (the program was started again in this session).
     virtual void reopen() = 0;
-    // Run the action of that name soon; false when there is no such action.
-    virtual bool activateAction(const std::string& name) = 0;
+    // Runs the action of that name soon; nothing when it will, else why it does not.
+    virtual std::optional<ActionRefusal> activateAction(const std::string& name) = 0;
 };
 
 // The outcome of claiming the session's one running copy.

@@ -5,13 +5,14 @@
 
 namespace tavix {
 
-// Every command a menu row or a settings-window button can send.
+// Every command a menu row, a settings-window button, another program or the command line can ask for.
 enum class Command {
     showSettings,
     openDevices,
     pairAccount,
     pairPhone,
     connectPhone,
+    pairPhoneQr,
     usbHelp,
     togglePause,
     restart,
@@ -35,6 +36,8 @@ constexpr std::string_view commandName(Command command) {
             return "pairPhone";
         case Command::connectPhone:
             return "connectPhone";
+        case Command::pairPhoneQr:
+            return "pairPhoneQr";
         case Command::usbHelp:
             return "usbHelp";
         case Command::togglePause:

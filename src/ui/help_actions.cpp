@@ -1,6 +1,5 @@
 #include "ui/help_actions.h"
 
-#include "app/tavix_menu.h"
 #include "platform/system/url.h"
 
 namespace tavix {
@@ -11,18 +10,6 @@ std::optional<std::string> devicesPage(const std::string& server) {
     auto parts = parseUrl(address);
     if (!parts || parts->scheme.empty()) return std::nullopt;
     return address;
-}
-
-void openDevices(TavixMenu& menu) {
-    if (auto address = devicesPage(menu.server())) menu.ports().desktop.openUrl(*address);
-}
-
-void openLogs(TavixMenu& menu) {
-    menu.ports().desktop.openFile(menu.root() / "log");
-}
-
-void explainPermissions(TavixMenu& menu) {
-    menu.alert(std::string(kPermissionsHelp.title), std::string(kPermissionsHelp.text));
 }
 
 }  // namespace tavix

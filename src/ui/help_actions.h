@@ -6,8 +6,6 @@
 
 namespace tavix {
 
-class TavixMenu;
-
 // The help alerts: title and text.
 struct HelpText {
     std::string_view title;
@@ -37,11 +35,5 @@ inline constexpr HelpText kNoTrayHelp{
 
 // The address of the server's devices page; nothing when server + "/phone" is not a URL.
 std::optional<std::string> devicesPage(const std::string& server);
-// The server's devices page in the browser; nothing when server + "/phone" is not a URL.
-void openDevices(TavixMenu& menu);
-// The bridge's log in the desktop's viewer.
-void openLogs(TavixMenu& menu);
-// Explains the permissions the bridge needs (Linux has no privacy settings page to open).
-void explainPermissions(TavixMenu& menu);
 
 }  // namespace tavix

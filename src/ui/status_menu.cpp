@@ -12,6 +12,16 @@ void separator(std::vector<MenuRow>& menu) {
     menu.push_back(std::move(line));
 }
 
+// Appends one row, enabled when its command is available now (an information row never is).
+MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command, const Snapshot& now) {
+    MenuRow item;
+    item.title = std::move(title);
+    item.command = command;
+    item.enabled = command && availability(*command, now).available();
+    menu.push_back(std::move(item));
+    return menu.back();
+}
+
 std::string phoneRow(const Device& device) {
     return "Phone: " + device.model + " · " + phoneLabel(device);
 }
@@ -24,22 +34,13 @@ const std::string& phoneLabel(const Device& device) {
 
 MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused) {
     MenuInputs in;
-    in.paired = paired;
     in.paused = paused;
     in.connectionLabel = connectionLabel(paired, paused, status, now);
     in.fresh = isFresh(status, now);
-    in.working = isWorking(status, now);
+    in.now.paired = paired;
+    in.now.working = isWorking(status, now);
     in.status = &status;
     return in;
-}
-
-MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command) {
-    MenuRow item;
-    item.title = std::move(title);
-    item.command = command;
-    item.enabled = command.has_value();
-    menu.push_back(std::move(item));
-    return menu.back();
 }
 
 std::vector<MenuRow> statusMenu(const MenuInputs& in) {
@@ -47,48 +48,51 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     const Status& status = in.status != nullptr ? *in.status : kEmpty;
     std::vector<MenuRow> menu;
     menu.reserve(32);
+    const auto info = [&](std::string title) -> MenuRow& { return row(menu, std::move(title), std::nullopt, in.now); };
+    const auto action = [&](std::string title, Command command) -> MenuRow& {
+        return row(menu, std::move(title), command, in.now);
+    };
 
-    row(menu, "Tavix Link · " + in.connectionLabel, std::nullopt).logo = true;
-    row(menu, hostOrWhole(in.server), std::nullopt);
-    if (in.operation) row(menu, "Working…", std::nullopt);
+    info("Tavix Link · " + in.connectionLabel).logo = true;
+    info(hostOrWhole(in.server));
+    if (in.now.operation) info("Working…");
     if (in.fresh && status.error) {
         // Only what the row shows is looked at, however long the error.
         const auto shown = displayPrefix(*status.error, kErrorRowCharacters);
-        if (!shown.empty()) row(menu, std::string(shown), std::nullopt);
+        if (!shown.empty()) info(std::string(shown));
     }
     separator(menu);
 
     if (!in.fresh) {
-        row(menu, "Phone status unavailable", std::nullopt);
+        info("Phone status unavailable");
     } else {
-        if (status.devices.empty()) row(menu, "No Android phone connected", std::nullopt);
-        for (const auto& device : status.devices) row(menu, phoneRow(device), std::nullopt);
-        if (status.moreDevices > 0) row(menu, morePhones(status.moreDevices), std::nullopt);
-        row(menu, status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI", std::nullopt);
+        if (status.devices.empty()) info("No Android phone connected");
+        for (const auto& device : status.devices) info(phoneRow(device));
+        if (status.moreDevices > 0) info(morePhones(status.moreDevices));
+        info(status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI");
     }
     separator(menu);
 
-    const bool idle = !in.operation;
-    row(menu, "Connection & Settings…", Command::showSettings);
-    row(menu, "Open Devices…", Command::openDevices);
-    row(menu, "Pair / Change Account…", Command::pairAccount).enabled = idle && !in.working;
-    row(menu, "Pair Android over Wi-Fi…", Command::pairPhone).enabled = idle;
-    row(menu, "Connect Android over Wi-Fi…", Command::connectPhone).enabled = idle;
-    row(menu, "USB Setup Help…", Command::usbHelp);
+    action("Connection & Settings…", Command::showSettings);
+    action("Open Devices…", Command::openDevices);
+    action("Pair / Change Account…", Command::pairAccount);
+    action("Pair Android over Wi-Fi…", Command::pairPhone);
+    action("Connect Android over Wi-Fi…", Command::connectPhone);
+    action("USB Setup Help…", Command::usbHelp);
     separator(menu);
 
-    row(menu, in.paused ? "Resume New Tasks" : "Pause New Tasks", Command::togglePause).enabled = in.paired;
-    row(menu, "Restart Local Bridge", Command::restart).enabled = idle && !in.working && in.paired;
-    row(menu, "Start at Login", Command::toggleLogin).checked = !in.loginDisabled;
+    action(in.paused ? "Resume New Tasks" : "Pause New Tasks", Command::togglePause);
+    action("Restart Local Bridge", Command::restart);
+    action("Start at Login", Command::toggleLogin).checked = !in.loginDisabled;
     separator(menu);
 
-    row(menu, "macOS Permissions…", Command::permissions);
-    row(menu, "View Logs…", Command::logs);
-    row(menu, "Update Instructions…", Command::updateHelp);
-    row(menu, "Disconnect This Mac…", Command::disconnect).enabled = in.paired && !in.working && idle;
+    action("macOS Permissions…", Command::permissions);
+    action("View Logs…", Command::logs);
+    action("Update Instructions…", Command::updateHelp);
+    action("Disconnect This Mac…", Command::disconnect);
     separator(menu);
 
-    row(menu, "Quit Menu Bar App", Command::quit);
+    action("Quit Menu Bar App", Command::quit);
     return menu;
 }
 

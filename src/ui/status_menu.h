@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "state/status.h"
 #include "platform/menu_row.h"
+#include "state/availability.h"
+#include "state/status.h"
 
 namespace tavix {
 
@@ -13,21 +14,16 @@ namespace tavix {
 struct MenuInputs {
     std::string connectionLabel;
     std::string server;
-    bool operation = false;
     bool fresh = false;
-    bool working = false;
     bool paused = false;
-    bool paired = false;
     bool loginDisabled = false;
+    Snapshot now;  // what decides which commands are available
     const Status* status = nullptr;
 };
 
 // The inputs that follow from the status read at `now` and the two markers: the status itself, the connection
 // label, fresh and working. The caller adds the server, the login marker and whether a command is under way.
 MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused);
-
-// Appends one row: enabled exactly when it has a command. Returns it so the caller can adjust it.
-MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Command> command);
 
 // What a phone row says after the model: the screen state of a ready phone, else the phone's state.
 const std::string& phoneLabel(const Device& device);

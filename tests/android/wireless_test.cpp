@@ -18,7 +18,7 @@ void fakeAdb(TestApp& app, const std::string& output, int status, const std::str
 }
 
 bool finished(TestApp& app) {
-    return app.mainQueue.runUntil([&] { return !app.menu->operation && !app.dialogs.alerts.empty(); });
+    return app.mainQueue.runUntil([&] { return !app.menu->operation() && !app.dialogs.alerts.empty(); });
 }
 
 // The code goes on standard input only; the verdict is adbSucceeded's, and a hanging adb ends at its time limit.
@@ -46,7 +46,7 @@ TEST(Wireless, RunsAdbAndJudgesWhatItSays) {
         app.dialogs.formAnswers.push_back(c.pair ? std::vector<std::string>{"10.0.0.2:37123", "013579"}
                                                  : std::vector<std::string>{"10.0.0.2:37123"});
         app.menu->perform(c.pair ? Command::pairPhone : Command::connectPhone);
-        EXPECT_TRUE(app.menu->operation);
+        EXPECT_TRUE(app.menu->operation());
         ASSERT_TRUE(finished(app));
         EXPECT_EQ(test::readAll(app.dir / "adb.calls"),
                   (c.pair ? "[pair]" : "[connect]") + std::string("[10.0.0.2:37123]\n"));
@@ -80,7 +80,7 @@ TEST(Wireless, RefusalsBeforeAnythingRuns) {
         test::writeFile(app.root() / "config", c.config);
         app.dialogs.formAnswers.push_back(c.answers);
         app.menu->wireless(c.pair);
-        EXPECT_FALSE(app.menu->operation);
+        EXPECT_FALSE(app.menu->operation());
         EXPECT_EQ(app.dialogs.alerts, std::vector<test::Message>{c.alert}) << c.answers[0];
         EXPECT_EQ(app.mainQueue.drain(), 0);
     }
@@ -88,10 +88,10 @@ TEST(Wireless, RefusalsBeforeAnythingRuns) {
 
 TEST(Wireless, SilentWhileBusyOrCancelled) {
     TestApp app;
-    app.menu->operation = true;
+    app.holdOperation();
     app.menu->perform(Command::pairPhone);
     EXPECT_TRUE(app.dialogs.forms.empty());
-    app.menu->operation = false;
+    ASSERT_TRUE(app.releaseOperation());
     app.menu->perform(Command::connectPhone);  // no scripted answer: cancelled
     EXPECT_EQ(app.dialogs.forms.size(), 1u);
     EXPECT_TRUE(app.dialogs.alerts.empty());

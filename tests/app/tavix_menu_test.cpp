@@ -70,11 +70,62 @@ TEST(Startup, AnotherStartBringsTheSettingsWindowForwardAndNamedCommandsRunLater
     app.menu->reopen();
     app.menu->reopen();
     EXPECT_EQ(app.settings.presents, (std::vector<bool>{true, false}));
-    EXPECT_FALSE(app.menu->activateAction("Quit"));
-    EXPECT_TRUE(app.menu->activateAction("quit"));
+    const auto quit = app.menu->activateAction("Quit");
+    ASSERT_TRUE(quit.has_value());
+    EXPECT_TRUE(quit->unknown);
+    EXPECT_EQ(app.menu->activateAction("quit"), std::nullopt);
     EXPECT_EQ(app.application.terminations, 0) << "after the caller has its answer";
     app.mainQueue.drain();
     EXPECT_EQ(app.application.terminations, 1);
+}
+
+// Every way in obeys the menu's rules: another program asking for a greyed-out command gets the reason and
+// nothing runs; one operation at a time, shown at once; one form at a time.
+TEST(Commands, OneSetOfRulesForEveryWayIn) {
+    test::TempDir bin;
+    const auto launchctl = test::writeScript(bin / "launchctl", "sleep 1");
+    TestApp app([&](Options& options) { options.launchctl = launchctl.string(); });
+    const auto refusal = [&](const char* name) {
+        auto answer = app.menu->activateAction(name);
+        return answer ? answer->reason : std::string();
+    };
+    EXPECT_EQ(refusal("restart"), "Not paired: Pair this computer with an account first.");
+    test::writeFile(app.root() / "token", "t");
+    app.writeStatus({{"connected", true}, {"busy", "job"}});
+    EXPECT_EQ(refusal("disconnect"), "Task still running: Wait for the current task to finish before disconnecting.");
+    EXPECT_EQ(app.mainQueue.drain(), 0);
+    EXPECT_TRUE(app.dialogs.confirmations.empty());
+    EXPECT_TRUE(app.dialogs.alerts.empty()) << "the caller is told, not the user";
+
+    // Restart twice in a row: one program runs, the menu says so at once, and the second click says why not.
+    app.writeStatus({{"connected", true}});
+    app.menu->perform(Command::restart);
+    app.menu->perform(Command::restart);
+    app.mainQueue.drain();
+    EXPECT_EQ(app.item.rows.at(2).title, "Working…");
+    for (const auto& row : app.item.rows) {
+        EXPECT_TRUE(!row.enabled || (row.command != Command::restart && row.command != Command::disconnect));
+    }
+    EXPECT_EQ(app.dialogs.alerts, (std::vector<test::Message>{{"Task in progress",
+                                                               "Wait for the current task or connection operation "
+                                                               "to finish."}}));
+    EXPECT_EQ(app.dialogs.outcomes, std::vector<Outcome>{Outcome::refused});
+    EXPECT_EQ(refusal("pairPhone"), "Task in progress: Wait for the current task or connection operation to finish.");
+    EXPECT_TRUE(app.mainQueue.runUntil([&] { return !app.menu->operation(); }));
+    EXPECT_EQ(app.dialogs.alerts.size(), 1u);
+
+    // A form asked for while one is open brings that one forward.
+    TestApp idle;
+    idle.dialogs.whileAsking = [&] {
+        for (Command command : {Command::pairPhone, Command::connectPhone, Command::pairAccount}) {
+            idle.menu->perform(command);
+        }
+        EXPECT_EQ(idle.menu->activateAction("pairAccount"), std::nullopt);
+        idle.mainQueue.drain();
+    };
+    idle.menu->perform(Command::pairPhone);
+    EXPECT_EQ(idle.dialogs.forms.size(), 1u);
+    EXPECT_EQ(idle.dialogs.raises, 4);
 }
 
 // Some panels never say that their menu closed: nothing may wait for that.

@@ -152,7 +152,7 @@ TEST(CommandLine, BridgeControl) {
         {"pause", "token paused", "", 0, 0, "New tasks are already paused.\n", "token paused", ""},
         {"resume", "token paused", "", 0, 0, "New tasks resumed.\n", "token", ""},
         {"resume", "token", "", 0, 0, "New tasks are not paused.\n", "token", ""},
-        {"pause", "", "", 0, 1, "Not paired\nPair this computer with an account first: tavix pair\n", "", ""},
+        {"pause", "", "", 0, 1, "Not paired\nPair this computer with an account first.\n", "", ""},
         {"restart", "token", "", 0, 0, "The local bridge has been restarted.\n", "token", "--user restart" + unit},
         {"restart", "", "", 0, 1, "Not paired\n", "", ""},
         {"restart", "token", R"("busy":"job")", 0, 1,
@@ -201,7 +201,16 @@ TEST(CommandLine, PairsWithTheServer) {
         int exit;
         std::string says;
         bool paired;
+        std::string status = "";  // status.json members
     } cases[] = {
+        // The bridge runs a task: nothing is asked and nothing is sent.
+        {{"pair", "--server", server.base()},
+         "234567\n",
+         true,
+         1,
+         "Task in progress\nWait for the current task or connection operation to finish.\n",
+         false,
+         R"("busy":"job")"},
         {{"pair", "--server", server.base() + "/"},
          "234567\n",
          true,
@@ -217,7 +226,10 @@ TEST(CommandLine, PairsWithTheServer) {
         CliHarness cli;
         cli.settings.authorityFile = server.authority();
         if (c.installed) test::writeFile(cli.root() / "config", "NODE=/n\nADB=/a\nOTHER=1\n");
+        if (!c.status.empty()) cli.writeStatus(c.status);
+        const std::size_t sent = server.requests().size();
         const auto result = cli.run(c.arguments, c.input);
+        EXPECT_EQ(server.requests().size() - sent, c.status.empty() && c.exit == 0 ? 1u : 0u) << c.input;
         EXPECT_EQ(result.status, c.exit) << c.input << result.err;
         EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u) << result.out << result.err;
         EXPECT_EQ(fs::exists(cli.root() / "token"), c.paired) << c.input;

@@ -124,14 +124,18 @@ TEST(CommandLine, QrPairingRefusals) {
     } cases[] = {
         // What Debian 12's adb 29 answers.
         {"echo 'adb: unknown command mdns' >&2; exit 1",
-         "QR pairing unavailable\nThis adb cannot look for phones on the network (it has no “mdns” command"},
+         "QR pairing unavailable\nPairing a phone by QR code needs adb 30 or later (Android SDK platform-tools)"},
         {"echo 'List of discovered mdns services'", "No phone found\nNo phone answered the QR code within 1 second."},
         {"", "ADB missing\n"},
     };
     for (const auto& c : cases) {
         CliHarness cli;
         if (!c.adb.empty()) cli.useAdb(c.adb);
-        cli.settings.qr = {1s, 100ms};
+        cli.settings.adjust = [adjust = cli.settings.adjust](Options& options) {
+            adjust(options);
+            options.qrTotal = 1;
+            options.qrInterval = 0.1;
+        };
         const auto result = cli.run({"phone", "pair", "--qr"});
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.err.rfind(c.says, 0), 0u) << result.err;

@@ -19,22 +19,33 @@ struct Outcome {
     std::int32_t status = 0;
     std::string output;
     bool busyInCompletion = true;
-    int menuSetsInCompletion = -1;  // refresh() sets the menu: it must come after the completion
+    int refreshesInCompletion = -1;  // the refresh comes after the completion
 };
 
 class ProcessRunner : public ::testing::Test {
   protected:
+    // A run on the runner itself: any number side by side.
     Outcome& start(const std::string& executable, const std::vector<std::string>& arguments,
                    const std::optional<std::string>& input = std::nullopt, double limit = 30,
-                   const Environment& environment = {}) {
+                   const Environment& environment = {}, OutputShape shape = OutputShape::message) {
         Outcome& outcome = outcomes.emplace_back();
-        app.menu->process(executable, arguments, input, environment, limit,
+        runner.run({executable, arguments, input, environment, limit, shape}, [&outcome](ProcessResult result) {
+            ++outcome.calls;
+            outcome.status = result.status;
+            outcome.output = std::move(result.output);
+        });
+        return outcome;
+    }
+    // A run as the application's operation of the moment.
+    Outcome& process(const std::string& executable) {
+        Outcome& outcome = outcomes.emplace_back();
+        app.menu->process(executable, {}, std::nullopt, {}, 30,
                           [this, &outcome](std::int32_t status, std::string output) {
                               ++outcome.calls;
                               outcome.status = status;
                               outcome.output = std::move(output);
-                              outcome.busyInCompletion = app.menu->operation;
-                              outcome.menuSetsInCompletion = app.item.menuSets;
+                              outcome.busyInCompletion = app.menu->operation();
+                              outcome.refreshesInCompletion = app.item.refreshes;
                           });
         return outcome;
     }
@@ -45,6 +56,7 @@ class ProcessRunner : public ::testing::Test {
     }
 
     test::TestApp app;
+    tavix::ProcessRunner runner{app.mainQueue};
     std::deque<Outcome> outcomes;
 };
 
@@ -61,7 +73,11 @@ TEST_F(ProcessRunner, ChildrenRunSideBySideEachReportingOnce) {
         double limit;
         std::int32_t status;
         std::string output;
+        OutputShape shape = OutputShape::message;
     } cases[] = {
+        // A listing is kept byte for byte, whatever the bytes, up to its bound.
+        {"printf 'ok\\377\\n'; exit 4", none, 30, 4, "ok\377\n", OutputShape::listing},
+        {"head -c 5000000 /dev/zero | tr '\\0' y", none, 30, 0, std::string(kListingBytes, 'y'), OutputShape::listing},
         // One pipe for both streams, in the order written.
         {"printf a; printf b >&2; printf c; exit 3", none, 30, 3, "abc"},
         {"cat '" + (app.dir / "text").string() + "'; exit 1", none, 30, 1, text.substr(0, 1800 * family.size())},
@@ -110,9 +126,8 @@ TEST_F(ProcessRunner, ChildrenRunSideBySideEachReportingOnce) {
     for (const auto& c : cases) {
         // No shell in between: each argument arrives as it is.
         start("/bin/sh", {"-c", c.script, "sh", "a b", "", "$HOME", "*", "-c"}, c.input, c.limit,
-              {{"TAVIX_RUNNER_REPLACED", "new"}});
+              {{"TAVIX_RUNNER_REPLACED", "new"}}, c.shape);
     }
-    EXPECT_TRUE(app.menu->operation);
     ASSERT_TRUE(finish());
     ::close(inheritable);
     EXPECT_STREQ(std::getenv("TAVIX_RUNNER_REPLACED"), "old");
@@ -121,12 +136,10 @@ TEST_F(ProcessRunner, ChildrenRunSideBySideEachReportingOnce) {
         EXPECT_EQ(outcomes[i].calls, 1);
         EXPECT_EQ(outcomes[i].status, cases[i].status) << cases[i].script;
         EXPECT_EQ(outcomes[i].output, cases[i].output) << cases[i].script;
-        EXPECT_FALSE(outcomes[i].busyInCompletion);  // cleared by whichever run reports first
     }
-    EXPECT_EQ(app.item.menuSets, static_cast<int>(std::size(cases)));
 }
 
-TEST_F(ProcessRunner, BusyUntilTheCompletionThenRefreshedUnlessNotStarted) {
+TEST_F(ProcessRunner, OneOperationAtATimeBusyUntilTheCompletionThenRefreshedUnlessNotStarted) {
     struct Case {
         std::string executable;
         std::int32_t status;
@@ -139,16 +152,20 @@ TEST_F(ProcessRunner, BusyUntilTheCompletionThenRefreshedUnlessNotStarted) {
         {"sh", -1, "Could not start “sh”: No such file or directory"},
     };
     for (const auto& c : cases) {
-        const int menuSets = app.item.menuSets;
-        const Outcome& outcome = start(c.executable, {});
-        EXPECT_TRUE(app.menu->operation);
+        const int refreshes = app.item.refreshes;
+        const Outcome& outcome = process(c.executable);
+        EXPECT_TRUE(app.menu->operation());
+        // A second program while the first runs starts nothing, and says why.
+        EXPECT_FALSE(app.menu->process("/bin/true", {}, std::nullopt, {}, 30,
+                                       [](std::int32_t, std::string) { ADD_FAILURE() << "a second run reported"; }));
+        EXPECT_EQ(app.dialogs.alerts.back().title, "Task in progress");
         ASSERT_TRUE(finish());
         app.mainQueue.drain();
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(outcome.output, c.output);
         EXPECT_FALSE(outcome.busyInCompletion);
-        EXPECT_EQ(outcome.menuSetsInCompletion, menuSets);
-        EXPECT_EQ(app.item.menuSets, menuSets + (c.status == -1 ? 0 : 1));
+        EXPECT_EQ(outcome.refreshesInCompletion, refreshes);
+        EXPECT_EQ(app.item.refreshes, refreshes + (c.status == -1 ? 0 : 1));
     }
 }
 

@@ -1,4 +1,4 @@
-#include "pairing/bootstrap_bridge.h"
+#include "pairing/account_pairing.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ TEST_F(BootstrapBridgeTest, RunsTheDownloadedScriptWithItsEnvironment) {
     testing::internal::CaptureStderr();
     const auto shown = outcome([&] {
         app->menu->bootstrapBridge(server.base(), kCode);
-        EXPECT_TRUE(app->menu->operation);
+        EXPECT_TRUE(app->menu->operation());
     });
     const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
     EXPECT_EQ(shown, message(kTavixReady));
@@ -134,7 +134,7 @@ TEST_F(BootstrapBridgeTest, StopsBeforeDownloadingOrRunningWhenItCannot) {
     start([](Options& options) { options.appPath = "/media/ana/TAVIX/tavix-menu"; });
     app->menu->bootstrapBridge(server.base(), kCode);
     EXPECT_EQ(alerts(), std::vector<Message>{message(kMoveFirst)});
-    EXPECT_FALSE(app->menu->operation);
+    EXPECT_FALSE(app->menu->operation());
     EXPECT_TRUE(server.requests().empty());
 
     start();

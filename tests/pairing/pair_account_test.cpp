@@ -1,9 +1,7 @@
-#include "pairing/pair_account.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "pairing/bootstrap_bridge.h"
+#include "pairing/account_pairing.h"
 #include "pairing/claim.h"
 #include "pairing/pairing_fixture.h"
 
@@ -47,7 +45,7 @@ TEST_F(PairAccountTest, AValidClaimSavesTheAccountAndRestartsTheBridge) {
     EXPECT_EQ(sent["method"], "POST");
     EXPECT_EQ(sent["headers"]["content-type"], nlohmann::json{"application/json"});
     EXPECT_FALSE(sent["headers"].contains("authorization"));
-    EXPECT_EQ(sent["body"], *claimBody(kCode, claimLabel()));
+    EXPECT_EQ(sent["body"], R"({"code":"234567","label":"Ada's laptop"})");
 
     EXPECT_EQ(readAll(app->root() / "config"),
               "SERVER=" + server.base() + "\nNODE=/usr/bin/node\nADB=/opt/platform-tools/adb\n");
@@ -116,7 +114,7 @@ TEST_F(PairAccountTest, AConfigChangedWhileTheRequestRanIsLeftAlone) {
     app->dialogs.formAnswers.push_back(std::vector<std::string>{server.base(), kCode});
     const auto shown = outcome([&] {
         app->menu->pairAccount();
-        EXPECT_TRUE(app->menu->operation);
+        EXPECT_TRUE(app->menu->operation());
         // The reply is judged on the main queue, which has not run yet.
         writeFile(app->root() / "config", "SERVER=https://other.example\nNODE=/usr/bin/node\n");
     });
@@ -159,9 +157,9 @@ TEST_F(PairAccountTest, TheBranchFollowsWhatIsInstalled) {
 }
 
 TEST_F(PairAccountTest, AsksOnlyWhenNothingRunsAndChecksTheAnswersFirst) {
-    app->menu->operation = true;
+    app->holdOperation();
     app->menu->pairAccount();
-    app->menu->operation = false;
+    ASSERT_TRUE(app->releaseOperation());
     app->writeStatus({{"busy", "Opening the camera"}});
     app->menu->readStatus();
     app->menu->pairAccount();
@@ -178,7 +176,7 @@ TEST_F(PairAccountTest, AsksOnlyWhenNothingRunsAndChecksTheAnswersFirst) {
         app->menu->pairAccount();
     }
     EXPECT_EQ(alerts(), (std::vector<Message>{message(kInvalidServer), message(kCheckPairingDetails)}));
-    EXPECT_FALSE(app->menu->operation);
+    EXPECT_FALSE(app->menu->operation());
     EXPECT_TRUE(server.requests().empty());
 
     const auto& form = app->dialogs.forms.at(0);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pairing/pairing_form.h"
+#include "pairing/account_pairing.h"
 #include "support/https_test_server.h"
 #include "support/test_app.h"
 
@@ -25,6 +25,7 @@ class PairingFixture : public ::testing::Test {
     PairingFixture() {
         writeScript(tools / "launchctl", "printf '[%s]' \"$@\" >> \"$0.args\"\necho >> \"$0.args\"");
         writeScript(tools / "sh", "printf '[%s]' \"$@\" >> \"$0.args\"\necho >> \"$0.args\"\nexec /bin/sh \"$@\"");
+        writeFile(tools / "machine-info", "PRETTY_HOSTNAME=\"Ada's laptop\"\n");
     }
 
     void start(const std::function<void(Options&)>& adjust = {}) {
@@ -33,6 +34,7 @@ class PairingFixture : public ::testing::Test {
             [&](Options& options) {
                 options.launchctl = (tools / "launchctl").string();
                 options.shell = (tools / "sh").string();
+                options.machineInfo = (tools / "machine-info").string();
                 if (adjust) adjust(options);
             },
             server.authority());
@@ -42,7 +44,7 @@ class PairingFixture : public ::testing::Test {
     Message outcome(const std::function<void()>& command) {
         app->dialogs.alerts.clear();
         command();
-        EXPECT_TRUE(app->mainQueue.runUntil([&] { return !alerts().empty() && !app->menu->operation; },
+        EXPECT_TRUE(app->mainQueue.runUntil([&] { return !alerts().empty() && !app->menu->operation(); },
                                             std::chrono::seconds(120)));
         EXPECT_EQ(alerts().size(), 1u);
         return alerts().empty() ? Message{} : alerts().back();

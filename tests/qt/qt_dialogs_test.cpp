@@ -126,7 +126,7 @@ TEST(Alert, ReturnsAtOnceThenShowsPlainBoxesOneAtATimeInOrder) {
         auto* box = qobject_cast<QMessageBox*>(&dialog);
         ASSERT_NE(box, nullptr);
         seen.push_back((box->text() + " / " + box->informativeText()).toStdString());
-        if (seen.size() == 1) dialogs.alert("third", "queued while the first is open");
+        if (seen.size() == 1) dialogs.alert("third", "queued while the first is open", Outcome::done);
         EXPECT_EQ(messageBoxes(), 1) << "one box at a time";
         EXPECT_EQ(box->buttons().size(), 1);
         // Both lines show their characters literally, markup included.
@@ -137,8 +137,8 @@ TEST(Alert, ReturnsAtOnceThenShowsPlainBoxesOneAtATimeInOrder) {
         }
         box->accept();
     });
-    dialogs.alert("Could not start <b>bridge</b>", "<i>x</i> & more");
-    dialogs.alert("second", "2");
+    dialogs.alert("Could not start <b>bridge</b>", "<i>x</i> & more", Outcome::done);
+    dialogs.alert("second", "2", Outcome::done);
     EXPECT_EQ(messageBoxes(), 0) << "the caller goes on before the box exists";
     EXPECT_TRUE(seen.empty());
     for (int i = 0; i < 10 && seen.size() < 3; ++i) QCoreApplication::processEvents();
@@ -190,7 +190,7 @@ TEST(Alert, LongTextsScrollWithinTheScreenShortOnesStayMessageBoxes) {
             EXPECT_TRUE(buttons[0]->isVisible());
             buttons[0]->click();
         });
-        dialogs.alert("Failed", c.text.toStdString());
+        dialogs.alert("Failed", c.text.toStdString(), Outcome::failed);
         for (int i = 0; i < 10 && !seen; ++i) QCoreApplication::processEvents();
         EXPECT_TRUE(seen);
         EXPECT_EQ(messageBoxes(), 0);

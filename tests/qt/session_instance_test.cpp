@@ -17,9 +17,11 @@ namespace {
 // The running copy's side: what later starts asked of it, and the activation token in effect meanwhile.
 struct Recorder final : ApplicationDelegate {
     void reopen() override { tokens.push_back(qEnvironmentVariable("XDG_ACTIVATION_TOKEN", "(none)")); }
-    bool activateAction(const std::string& name) override {
+    std::optional<ActionRefusal> activateAction(const std::string& name) override {
         actions.push_back(name);
-        return name == "showSettings";
+        if (name == "showSettings") return std::nullopt;
+        if (name == "restart") return ActionRefusal{false, "Not paired: Pair this computer with an account first."};
+        return ActionRefusal{true, "no such action"};
     }
     QStringList tokens;
     std::vector<std::string> actions;
@@ -94,19 +96,29 @@ TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRun
         const char* method;
         QVariantList arguments;
         QString error;
+        QString message = {};
     } calls[] = {
         {"Open", {QStringList{"file:///tmp/x"}, QVariantMap{{"activation-token", "token-2"}}}, ""},
         {"ActivateAction", {"showSettings", QVariantList{}, QVariantMap{}}, ""},
+        // A command that may not run now does nothing, and the caller is told why.
+        {"ActivateAction",
+         {"restart", QVariantList{}, QVariantMap{}},
+         "org.freedesktop.DBus.Error.AccessDenied",
+         "Not paired: Pair this computer with an account first."},
         {"ActivateAction", {"nonsense", QVariantList{}, QVariantMap{}}, "org.freedesktop.DBus.Error.InvalidArgs"},
     };
     for (const auto& c : calls) {
         QDBusMessage message = QDBusMessage::createMethodCall(SessionInstance::kService, SessionInstance::kPath,
                                                               "org.freedesktop.Application", c.method);
         message.setArguments(c.arguments);
-        EXPECT_EQ(caller.call(message, QDBus::BlockWithGui, 10000).errorName(), c.error) << c.method;
+        const QDBusMessage reply = caller.call(message, QDBus::BlockWithGui, 10000);
+        EXPECT_EQ(reply.errorName(), c.error) << c.method;
+        if (!c.message.isEmpty()) {
+            EXPECT_EQ(reply.errorMessage(), c.message);
+        }
     }
     EXPECT_EQ(running.tokens.back(), "token-2");
-    EXPECT_EQ(running.actions, (std::vector<std::string>{"showSettings", "nonsense"}));
+    EXPECT_EQ(running.actions, (std::vector<std::string>{"showSettings", "restart", "nonsense"}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/fake_ports.h"
 
+#include <utility>
+
 namespace tavix::test {
 
 void FakeMainQueue::post(std::function<void()> fn) {
@@ -38,6 +40,7 @@ std::optional<std::vector<std::string>> FakeDialogs::form(const std::string& tit
                                                           const std::vector<FormField>& fields,
                                                           const std::string& button) {
     forms.push_back({title, text, fields, button});
+    if (whileAsking) std::exchange(whileAsking, nullptr)();
     if (formAnswers.empty()) return std::nullopt;
     std::optional<std::vector<std::string>> answer;
     answer.swap(formAnswers.front());
@@ -47,10 +50,19 @@ std::optional<std::vector<std::string>> FakeDialogs::form(const std::string& tit
 
 bool FakeDialogs::confirm(const std::string& title, const std::string& text, const std::string&) {
     confirmations.push_back({title, text});
+    if (whileAsking) std::exchange(whileAsking, nullptr)();
     if (confirmAnswers.empty()) return false;
     bool answer = confirmAnswers.front();
     confirmAnswers.pop_front();
     return answer;
+}
+
+std::optional<std::string> FakeDialogs::showPairingCode(const std::string& payload, const std::string&,
+                                                        std::function<void()> cancel) {
+    if (codeFailure) return codeFailure;
+    codes.push_back(payload);
+    cancelCode = std::move(cancel);
+    return std::nullopt;
 }
 
 }  // namespace tavix::test

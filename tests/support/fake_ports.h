@@ -50,18 +50,39 @@ struct FormRequest {
 
 class FakeDialogs final : public Dialogs {
   public:
-    void alert(const std::string& title, const std::string& text) override { alerts.push_back({title, text}); }
+    void alert(const std::string& title, const std::string& text, Outcome outcome) override {
+        alerts.push_back({title, text});
+        outcomes.push_back(outcome);
+    }
     std::optional<std::vector<std::string>> form(const std::string& title, const std::string& text,
                                                  const std::vector<FormField>& fields,
                                                  const std::string& button) override;
     bool confirm(const std::string& title, const std::string& text, const std::string& button) override;
+    void raiseOpen() override { ++raises; }
+    std::optional<std::string> showPairingCode(const std::string& payload, const std::string& steps,
+                                               std::function<void()> cancel) override;
+    void pairingProgress(const std::string& text) override { progress.push_back(text); }
+    void closePairingCode() override {
+        ++codeCloses;
+        cancelCode = nullptr;
+    }
 
     std::vector<Message> alerts;
+    std::vector<Outcome> outcomes;  // one per alert
     std::vector<FormRequest> forms;
     std::vector<Message> confirmations;
     // Scripted answers, taken in order; a form with no answer left is cancelled, a confirmation refused.
     std::deque<std::optional<std::vector<std::string>>> formAnswers;
     std::deque<bool> confirmAnswers;
+    // Runs while a form or a question is open, as a command arriving meanwhile would.
+    std::function<void()> whileAsking;
+    int raises = 0;
+    // The QR code shown, what is said under it, and the user's way to give up while it is shown.
+    std::vector<std::string> codes;
+    std::vector<std::string> progress;
+    std::function<void()> cancelCode;
+    int codeCloses = 0;
+    std::optional<std::string> codeFailure;  // showPairingCode() answers this
 };
 
 class FakeStatusItem final : public StatusItem {
@@ -71,7 +92,10 @@ class FakeStatusItem final : public StatusItem {
         accessibleName = name;
         delegate = &itemDelegate;
     }
-    void setTooltip(const std::string& text) override { tooltip = text; }
+    void setTooltip(const std::string& text) override {
+        tooltip = text;
+        ++refreshes;  // every refresh sets the tooltip, and nothing else does
+    }
     void setMenu(const std::vector<MenuRow>& newRows) override {
         rows = newRows;
         ++menuSets;
@@ -84,6 +108,7 @@ class FakeStatusItem final : public StatusItem {
     std::string tooltip;
     std::vector<MenuRow> rows;
     int menuSets = 0;
+    int refreshes = 0;
     bool inTray = true;
 };
 

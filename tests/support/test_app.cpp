@@ -1,5 +1,7 @@
 #include "support/test_app.h"
 
+#include <stdexcept>
+
 namespace tavix::test {
 
 TestApp::TestApp(std::string authorityFile) : TestApp(nullptr, std::move(authorityFile)) {}
@@ -22,6 +24,19 @@ void TestApp::writeStatus(const nlohmann::json& extra, double ageMs) {
     nlohmann::json status = extra;
     status["at"] = clock.now - ageMs;
     writeFile(root() / "status.json", status.dump());
+}
+
+void TestApp::holdOperation() {
+    const auto waiter = writeScript(dir / "hold.sh", "while [ ! -e \"$0.released\" ]; do sleep 0.02; done");
+    std::filesystem::remove(dir / "hold.sh.released");
+    if (!menu->process(waiter.string(), {}, std::nullopt, {}, 60, [](std::int32_t, std::string) {})) {
+        throw std::runtime_error("another operation was under way");
+    }
+}
+
+bool TestApp::releaseOperation() {
+    writeFile(dir / "hold.sh.released", "");
+    return mainQueue.runUntil([this] { return !menu->operation(); });
 }
 
 }  // namespace tavix::test

@@ -24,6 +24,10 @@ struct TestApp {
     std::filesystem::path home() const { return dir.path() / "home"; }
     // Writes a status.json whose "at" is `ageMs` before the clock, with `extra` members merged in.
     void writeStatus(const nlohmann::json& extra = nlohmann::json::object(), double ageMs = 0);
+    // Keeps the application busy with a long operation (a program that waits) until releaseOperation(), which
+    // works the main queue until it has ended.
+    void holdOperation();
+    bool releaseOperation();
 
     TempDir dir;
     ScopedEnv tavixHome;

@@ -36,7 +36,7 @@ Menu build(const Status& status, bool paired = true, bool paused = false, bool o
            bool loginDisabled = false, const std::string& server = "https://tavix.app") {
     MenuInputs in = menuInputs(status, kNow, paired, paused);
     in.loginDisabled = loginDisabled;
-    in.operation = operation;
+    in.now.operation = operation;
     in.server = server;
     return Menu{statusMenu(in)};
 }
@@ -125,26 +125,19 @@ TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     EXPECT_EQ(build(fresh({{"error", ""}})).rows[2].separator, true);
 }
 
-TEST(StatusMenu, EnableRules) {
-    const char* rows[] = {"Pair / Change Account…", "Pair Android over Wi-Fi…", "Connect Android over Wi-Fi…",
-                          "Pause New Tasks",        "Restart Local Bridge",     "Disconnect This Mac…",
-                          "Connection & Settings…"};
-    struct Case {
-        const char* name;
-        bool paired, operation, busy;
-        const char* enabled;  // of `rows`, in order
-    } cases[] = {
-        {"idle paired", true, false, false, "1111111"},
-        {"unpaired", false, false, false, "1110001"},
-        {"operation", true, true, false, "0001001"},
-        {"bridge task", true, false, true, "0111001"},
-    };
-    for (const auto& c : cases) {
-        auto menu = build(fresh({{"connected", true}, {"busy", c.busy ? "job" : ""}}), c.paired, false, c.operation);
-        std::string enabled;
-        for (const char* title : rows) enabled += menu.at(title).enabled ? '1' : '0';
-        EXPECT_EQ(enabled, c.enabled) << c.name;
-        EXPECT_EQ(menu.rows[2].title == "Working…", c.operation) << c.name;
+// The rows' enabled flags are the commands' availability; "Working…" shows while an operation runs.
+TEST(StatusMenu, RowsAreEnabledWhenTheirCommandIsAvailable) {
+    for (const bool paired : {true, false}) {
+        for (const bool operation : {true, false}) {
+            for (const bool busy : {true, false}) {
+                auto menu = build(fresh({{"connected", true}, {"busy", busy ? "job" : ""}}), paired, false, operation);
+                const Snapshot now{.paired = paired, .working = busy, .operation = operation};
+                for (const auto& row : menu.rows) {
+                    EXPECT_EQ(row.enabled, row.command && availability(*row.command, now).available()) << row.title;
+                }
+                EXPECT_EQ(menu.rows[2].title == "Working…", operation);
+            }
+        }
     }
 }
 

@@ -79,10 +79,12 @@ void SessionInstance::Open(const QStringList&, const QVariantMap& platformData) 
 
 void SessionInstance::ActivateAction(const QString& name, const QVariantList&, const QVariantMap& platformData) {
     if (delegate_ == nullptr) return;
-    bool known = false;
-    withActivationToken(platformData, [&] { known = delegate_->activateAction(name.toStdString()); });
-    if (!known) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Tavix Link has no action named “%1”").arg(name));
+    std::optional<ActionRefusal> refusal;
+    withActivationToken(platformData, [&] { refusal = delegate_->activateAction(name.toStdString()); });
+    // A command that may not run now does nothing, and the caller learns why.
+    if (refusal) {
+        sendErrorReply(refusal->unknown ? QDBusError::InvalidArgs : QDBusError::AccessDenied,
+                       QString::fromStdString(refusal->reason));
     }
 }
 

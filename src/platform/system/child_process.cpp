@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,11 +156,12 @@ int statusOf(int waitStatus) {
 // then its number, which is also its group's, cannot be reused, so no signal reaches another process.
 class ChildRun {
   public:
-    ChildRun(pid_t pid, UniqueFd pidfd, UniqueFd input, UniqueFd output, std::string pendingInput,
+    ChildRun(pid_t pid, UniqueFd pidfd, UniqueFd wake, UniqueFd input, UniqueFd output, std::string pendingInput,
              Clock::time_point deadline, Clock::duration grace, SigpipeGuard& sigpipe,
              const std::function<void(std::string_view)>& sink)
         : pid_(pid),
           pidfd_(std::move(pidfd)),
+          wake_(std::move(wake)),
           input_(std::move(input)),
           output_(std::move(output)),
           pendingInput_(std::move(pendingInput)),
@@ -178,7 +180,7 @@ class ChildRun {
         int waitStatus = 0;
         while (::waitpid(pid_, &waitStatus, 0) < 0 && errno == EINTR) {
         }
-        return ChildResult{true, statusOf(waitStatus), {}, limitReached_};
+        return ChildResult{true, statusOf(waitStatus), {}, limitReached_ && !endedEarly_, endedEarly_};
     }
 
   private:
@@ -205,14 +207,21 @@ class ChildRun {
     }
 
     bool waitForEvents() {
-        enum { kOutput, kExit, kInput };
-        pollfd fds[3] = {{output_.get(), POLLIN, 0},
+        enum { kOutput, kExit, kInput, kWake };
+        pollfd fds[4] = {{output_.get(), POLLIN, 0},
                          {exited_ ? -1 : pidfd_.get(), POLLIN, 0},
-                         {input_.get(), POLLOUT, 0}};  // negative descriptors are skipped
-        if (::poll(fds, 3, millisecondsUntil(limitReached_ ? graceEnd_ : deadline_)) < 0) return errno == EINTR;
+                         {input_.get(), POLLOUT, 0},
+                         {limitReached_ ? -1 : wake_.get(), POLLIN, 0}};  // negative descriptors are skipped
+        if (::poll(fds, 4, millisecondsUntil(limitReached_ ? graceEnd_ : deadline_)) < 0) return errno == EINTR;
         if (fds[kOutput].revents != 0) readOutput();
         if (fds[kExit].revents != 0) exited_ = true;
         if (fds[kInput].revents != 0) writeInput();
+        if (fds[kWake].revents != 0) {
+            // Asked to end early: as at the time limit, with the grace asked for.
+            endedEarly_ = true;
+            grace_ = std::min<Clock::duration>(grace_, endingGrace());
+            enforceLimit();
+        }
         const auto now = Clock::now();
         if (!limitReached_ && now >= deadline_) enforceLimit();
         if (limitReached_ && now >= graceEnd_ && (output_.valid() || !exited_)) endGroup();
@@ -253,6 +262,7 @@ class ChildRun {
 
     pid_t pid_;
     UniqueFd pidfd_;
+    UniqueFd wake_;
     UniqueFd input_;
     UniqueFd output_;
     std::string pendingInput_;
@@ -262,6 +272,7 @@ class ChildRun {
     SigpipeGuard& sigpipe_;
     bool exited_ = false;
     bool limitReached_ = false;
+    bool endedEarly_ = false;
     const std::function<void(std::string_view)>& sink_;
     char buffer_[64 * 1024];
 };
@@ -303,12 +314,13 @@ ChildResult runChild(const ChildRequest& request) {
         }
         return startFailure(request.executable, err);
     }
-    // The program is ending: this child must not outlive it.
-    if (!enterChild(pid)) ::kill(-pid, SIGTERM);
     // Five seconds for the group to end at the limit, or the limit itself when it is shorter.
     const Clock::duration grace = std::clamp<Clock::duration>(deadline - Clock::now(), {}, std::chrono::seconds(5));
-    ChildRun run(pid, std::move(pidfd), std::move(input.write), std::move(output.read), request.input, deadline, grace,
-                 sigpipe, request.output);
+    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    // The program is ending (or cannot be told to end this child early): it must not outlive the program.
+    const bool entered = wake.valid() && enterChild(pid, wake.get());
+    ChildRun run(pid, std::move(pidfd), std::move(wake), std::move(input.write), std::move(output.read), request.input,
+                 entered ? deadline : Clock::now(), grace, sigpipe, request.output);
     return run.finish();
 }
 

@@ -27,6 +27,8 @@ struct ChildResult {
     std::string startError;
     // The run reached its time limit.
     bool timedOut = false;
+    // The run was asked to end the child before it finished (endChildren()).
+    bool endedEarly = false;
 };
 
 // Starts the child and blocks until it has exited and its output has reached end of file, handing every byte of

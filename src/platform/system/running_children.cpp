@@ -1,9 +1,13 @@
 #include "platform/system/running_children.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace tavix {
@@ -11,8 +15,9 @@ namespace {
 
 struct Running {
     std::mutex mutex;
-    std::vector<pid_t> children;
+    std::vector<std::pair<pid_t, int>> children;  // the child and its run's wake descriptor
     bool stopped = false;
+    std::atomic<long long> graceMs{5000};
 };
 
 Running& running() {
@@ -20,31 +25,55 @@ Running& running() {
     return instance;
 }
 
+void wakeAll(Running& all) {
+    for (const auto& [pid, wake] : all.children) {
+        const std::uint64_t one = 1;
+        // A full counter is awake already.
+        (void)!::write(wake, &one, sizeof one);
+    }
+}
+
 }  // namespace
 
-bool enterChild(pid_t pid) {
+bool enterChild(pid_t pid, int wake) {
     Running& all = running();
     std::lock_guard lock(all.mutex);
     if (all.stopped) return false;
-    all.children.push_back(pid);
+    all.children.emplace_back(pid, wake);
     return true;
 }
 
 void leaveChild(pid_t pid) {
     Running& all = running();
     std::lock_guard lock(all.mutex);
-    std::erase(all.children, pid);
+    std::erase_if(all.children, [pid](const auto& child) { return child.first == pid; });
 }
 
-void stopChildren() {
+void endChildren(std::chrono::milliseconds grace) {
+    Running& all = running();
+    std::lock_guard lock(all.mutex);
+    all.graceMs = grace.count();
+    wakeAll(all);
+}
+
+void stopChildren(std::chrono::milliseconds grace) {
     Running& all = running();
     std::lock_guard lock(all.mutex);
     all.stopped = true;
-    for (pid_t pid : all.children) {
-        // The group as well, for a child that leads one; without a group of its own the call simply fails.
-        ::kill(-pid, SIGTERM);
-        ::kill(pid, SIGTERM);
-    }
+    all.graceMs = grace.count();
+    // At once, from here: the program may end before a run's thread gets to it.
+    for (const auto& [pid, wake] : all.children) ::kill(-pid, SIGTERM);
+    wakeAll(all);
+}
+
+bool childrenRunning() {
+    Running& all = running();
+    std::lock_guard lock(all.mutex);
+    return !all.children.empty();
+}
+
+std::chrono::milliseconds endingGrace() {
+    return std::chrono::milliseconds(running().graceMs.load());
 }
 
 }  // namespace tavix
