@@ -383,6 +383,10 @@ void TavixMenu::quit() {
 }
 
 void TavixMenu::menuWillOpen() {
+    // A panel may ask many times at once: one refresh serves every opening of this turn of the event loop.
+    if (openingServed_) return;
+    openingServed_ = true;
+    ports_.mainQueue.post([this] { openingServed_ = false; });
     refresh();
 }
 

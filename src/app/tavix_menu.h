@@ -197,6 +197,7 @@ class TavixMenu final : public StatusItemDelegate,
     bool dialogOpen_ = false;
     bool settingsBuilt_ = false;
     bool rowsQueued_ = false;
+    bool openingServed_ = false;
     int instanceLock_ = -1;
     std::optional<bool> instanceClaimed_;
     // Set while a refresh for a change is queued: a burst of changes queues one.

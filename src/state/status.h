@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system/files.h"
+
 namespace tavix {
 
 struct Device {
@@ -44,14 +46,14 @@ inline Status readStatusFile(const std::filesystem::path& path) {
     return readStatusFile(path.c_str());
 }
 
-// status.json as last read. The bridge often leaves the file as it was between two refreshes, and the same text
-// gives the same status: only a changed text is parsed again.
+// status.json as last read. The bridge often leaves the file as it was between two refreshes: the file is read and
+// parsed again only when it is no longer the same file (device, inode, size, modification and change times).
 class StatusFile {
   public:
     const Status& read(const char* path);
 
   private:
-    std::optional<std::string> text_;  // what status_ was parsed from, when small enough to keep
+    std::optional<FileIdentity> identity_;  // of the file status_ was read from, once it has settled
     Status status_;
 };
 

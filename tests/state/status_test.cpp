@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <fstream>
+#include <thread>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/system/files.h"
@@ -63,6 +67,12 @@ TEST(StatusReading, AnyHonestSizeReadsWholeAndTheSameWhateverItsSize) {
         R"({"connected":true} {})",
         std::string(R"({"n":36893488147419103232,"connected":true})") + '\0',
         R"({"x":)" + std::string(2000, '[') + std::string(2000, ']') + "}",
+        // Broken where nothing is read: still not JSON.
+        R"({"x":01,"connected":true})",
+        R"({"x":[tru],"connected":true})",
+        R"({"x":{"y":"\q"},"connected":true})",
+        R"({"x":[1},"connected":true})",
+        R"({"devices":[{"model":"M"},{"n":-}]})",
     };
     for (const std::string& text : texts) {
         const auto padded = text.substr(0, 1) + std::string(70'000, ' ') + text.substr(1);
@@ -75,12 +85,15 @@ TEST(StatusReading, AKeptReadingFollowsEveryChangeOfTheFile) {
     const std::string path = (dir / "status.json").string();
     const std::string pad(70'000, ' ');
     StatusFile file;
-    // Same length and another text, gone and back, large texts (not kept) and a small one after them.
+    // Same length and another text, gone and back, large texts and a small one after them; rewritten in place
+    // at once, and a while after the last reading.
+    int step = 0;
     for (const std::optional<std::string>& text : std::initializer_list<std::optional<std::string>>{
-             R"({"busy":"a"})", R"({"busy":"b"})", std::nullopt, R"({"busy":"b"})", "{" + pad + R"("busy":"c"})",
-             "{" + pad + R"("busy":"d"})", R"({"busy":"d"})"}) {
+             R"({"busy":"a"})", R"({"busy":"b"})", std::nullopt, R"({"busy":"b"})", R"({"busy":"e"})",
+             "{" + pad + R"("busy":"c"})", "{" + pad + R"("busy":"d"})", R"({"busy":"d"})", R"({"busy":"f"})"}) {
+        if (++step == 5 || step == 9) std::this_thread::sleep_for(std::chrono::milliseconds(150));
         if (text) {
-            test::writeFile(path, *text);
+            std::ofstream(path, std::ios::trunc) << *text;
         } else {
             std::filesystem::remove(path);
         }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace tavix {
 
@@ -40,7 +41,8 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
                 failed = true;
                 break;
             }
-            room = std::max(room, static_cast<std::size_t>(info.st_size) + 1);
+            // One byte more tells the end; the rest is the padding a JSON parser reads past the text.
+            room = std::max(room, static_cast<std::size_t>(info.st_size) + 1 + 64);
         }
         content.resize(std::min(room, limit + 1));
     }
@@ -48,6 +50,21 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
     if (failed || used > limit) return std::nullopt;
     content.resize(used);
     return content;
+}
+
+std::optional<FileIdentity> identityOf(const char* path) {
+    struct stat info {};
+    if (::stat(path, &info) != 0) return std::nullopt;
+    const auto ns = [](const timespec& time) { return time.tv_sec * 1'000'000'000LL + time.tv_nsec; };
+    return FileIdentity{info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
+}
+
+bool settled(const FileIdentity& identity) {
+    // Timestamps come from the kernel's coarse clock, a tick (up to 10 ms) behind: a tenth of a second covers it.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    const long long nowNs = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+    return nowNs - identity.changedNs > 100'000'000LL;
 }
 
 bool entryExists(const char* path) {

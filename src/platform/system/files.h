@@ -20,6 +20,25 @@ inline std::optional<std::string> readFile(const std::filesystem::path& path, st
     return readFile(path.c_str(), limit);
 }
 
+// What tells one version of a file from another without reading it: the same identity is the same content, unless
+// the file was written in place within the file system's timestamp granularity (see settled()).
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+    long long modifiedNs = 0;
+    long long changedNs = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file at `path`, or nothing when there is none.
+std::optional<FileIdentity> identityOf(const char* path);
+
+// The file was last changed long enough ago (a tenth of a second) that a write in place within the same timestamp
+// can no longer follow unseen.
+bool settled(const FileIdentity& identity);
+
 // Whether an entry of any kind exists at `path` (a link counts when its target exists).
 bool entryExists(const char* path);
 inline bool entryExists(const std::filesystem::path& path) {
