@@ -49,6 +49,9 @@ TEST(AdbOutcome, StatusFirstThenEitherPhraseInAnyCase) {
         {0, "already connected to 192.168.1.20:5555\n", true},
         {0, "CONNECTED TO 10.0.0.2:5555", true},
         {0, "failed to connect to '192.168.1.20:5555': Connection refused\n", false},
+        // "connected" alone is not success.
+        {0, "disconnected 10.0.0.2:5555\n", false},
+        {0, "error: device not connected\n", false},
         {1, "connected to 192.168.1.20:5555", false},
         {15, "successfully paired", false},
         {-1, "connected to", false},

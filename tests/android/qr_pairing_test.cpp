@@ -15,7 +15,8 @@ TEST(QrPairing, FindsTheAnnouncedAddress) {
         "tavix-abc\t_adb-tls-pairing._tcp.\t10.0.0.9:41234\n"
         "adb-R5CT-x1\t_adb-tls-connect._tcp\t10.0.0.9:40000\r\n"
         "tavix-bad\t_adb-tls-pairing._tcp.\t[fe80::1]:41234\n"
-        "tavix-abcd _adb-tls-pairing._tcp. 10.0.0.3:1";
+        "tavix-abcd _adb-tls-pairing._tcp. 10.0.0.3:1\n"
+        "tavix-four\t_adb-tls-pairing._tcp.\t10.0.0.4:2\textra";
     struct Case {
         std::string name;
         std::string_view service;
@@ -25,6 +26,7 @@ TEST(QrPairing, FindsTheAnnouncedAddress) {
         {"adb-R5CT-x1", kConnectService, "10.0.0.9:40000"}, {"tavix-ab", kPairingService, std::nullopt},
         {"tavix-bad", kPairingService, std::nullopt},  // an address adb could not be given
         {"tavix-abcd", kPairingService, "10.0.0.3:1"},      {"List", kPairingService, std::nullopt},
+        {"tavix-four", kPairingService, std::nullopt},  // a line of more than three fields
     };
     for (const auto& c : cases) EXPECT_EQ(announcedAddress(listing, c.name, c.service), c.address) << c.name;
 }

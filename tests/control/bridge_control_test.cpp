@@ -308,6 +308,25 @@ TEST(ServiceManager, LaunchdWhereLaunchctlIsThereElseSystemd) {
               fs::exists("/bin/launchctl") ? "/bin/launchctl" : "/usr/bin/systemctl");
 }
 
+// Relative folders in the XDG variables are invalid and ignored, even where such a folder exists.
+TEST(AutostartEntry, OnlyAbsoluteFoldersCount) {
+    test::TempDir dir;
+    test::writeFile(dir / "rel/autostart/app.tavix.menu.desktop", "[Desktop Entry]\n");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path());
+    const std::pair<std::string, bool> dirs[] = {{"rel", false}, {(dir / "rel").string(), true}};
+    for (const auto& [value, found] : dirs) {
+        test::ScopedEnv configDirs("XDG_CONFIG_DIRS", value);
+        EXPECT_EQ(systemAutostartEntryExists(), found) << value;
+    }
+    const std::pair<std::string, fs::path> homes[] = {{"rel", "/home/u/.config"}, {"/etc/u", "/etc/u"}};
+    for (const auto& [value, base] : homes) {
+        test::ScopedEnv configHome("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(autostartEntryPath("/home/u"), base / "autostart/app.tavix.menu.desktop") << value;
+    }
+    fs::current_path(cwd);
+}
+
 TEST(AutostartEntry, StartsAfterThePanelAndValidatesWithTheProgramQuoted) {
     struct Case {
         const char* program;
@@ -317,6 +336,7 @@ TEST(AutostartEntry, StartsAfterThePanelAndValidatesWithTheProgramQuoted) {
         {"/usr/bin/tavix-menu", false, "\nExec=/usr/bin/tavix-menu\n"},
         {"/opt/Tavix Link/tavix-menu", true, "\nExec=\"/opt/Tavix Link/tavix-menu\"\n"},
         {"/opt/a$b/100%", false, "\nExec=\"/opt/a\\\\$b/100%%\"\n"},
+        {"/opt/100%/tavix-menu", true, "\nExec=\"/opt/100%%/tavix-menu\"\n"},
         {"/opt/back\\slash", true, "\nExec=\"/opt/back\\\\\\\\slash\"\n"},
     };
     const bool validator = std::system("command -v desktop-file-validate >/dev/null 2>&1") == 0;

@@ -43,6 +43,13 @@ TEST(ShapeOutput, InvalidIsEmptyElseTheFirstCharactersUntrimmed) {
     for (const auto& c : cases) EXPECT_EQ(shapeOutput(c.bytes), c.text) << testing::PrintToString(c.bytes);
 }
 
+TEST(ShapeOutput, ACommandThatSaidNothingIsNamedWithHowItEnded) {
+    EXPECT_EQ(unfinishedText("“adb pair”", 1), "“adb pair” did not finish within 1 second and was stopped.");
+    EXPECT_EQ(unfinishedText("“sh”", 420), "“sh” did not finish within 420 seconds and was stopped.");
+    EXPECT_EQ(outputOrStatus("", "“adb”", 0), "“adb” printed nothing.");
+    EXPECT_EQ(outputOrStatus("out", "“adb”", 3), "out");
+}
+
 TEST(OutputCollector, MatchesShapeOutputWhateverTheReadSizes) {
     const std::vector<std::string> outputs = {
         mixedText(5000),

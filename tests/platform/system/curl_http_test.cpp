@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "support/https_test_server.h"
 
 namespace tavix {
@@ -44,6 +46,48 @@ TEST_F(CurlHttpTest, StopsReceivingAtTheBodyCap) {
         ASSERT_FALSE(response.transportError) << path << ": " << *response.transportError;
         EXPECT_EQ(response.body->size(), cut ? cap : cap - 1) << path;
         EXPECT_EQ(response.bodyCut, cut) << path;
+    }
+}
+
+// A slow link finishes however long it takes in all; only silence for the idle limit, or the ceiling, ends it.
+TEST_F(CurlHttpTest, OnlySilenceOrTheCeilingEndsARequest) {
+    const std::string body(4000, 'x');
+    struct Case {
+        nlohmann::json route;
+        std::optional<std::string> error;  // a part of the transport error
+    } cases[] = {
+        {{{"body", body}, {"pieces", 4}, {"pause", 0.25}}, std::nullopt},
+        {{{"body", body}, {"pieces", 2}, {"pause", 30}}, "Nothing came from the server for 0.6 seconds."},
+        {{{"body", body}, {"delay", 30}}, "Nothing came from the server for 0.6 seconds."},
+        {{{"body", body}, {"pieces", 60}, {"pause", 0.25}}, "timed out"},
+    };
+    std::mutex mutex;
+    std::vector<std::optional<HttpResponse>> responses(std::size(cases));
+    {
+        CurlHttp client(server.authority());
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            auto route = cases[i].route;
+            route["status"] = 200;
+            server.route("/slow" + std::to_string(i), route);
+            auto request = get(server.base() + "/slow" + std::to_string(i), 0, 0.6);
+            request.ceilingSeconds = 1.8;
+            // Side by side: the whole table takes as long as its slowest row.
+            client.send(request, [&, i](HttpResponse response) {
+                std::lock_guard lock(mutex);
+                responses[i] = std::move(response);
+            });
+        }
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        ASSERT_TRUE(responses[i]);
+        if (!cases[i].error) {
+            EXPECT_EQ(responses[i]->transportError, std::nullopt) << i;
+            EXPECT_EQ(responses[i]->body, body);
+        } else {
+            ASSERT_TRUE(responses[i]->transportError) << i;
+            EXPECT_NE(responses[i]->transportError->find(*cases[i].error), std::string::npos)
+                << *responses[i]->transportError;
+        }
     }
 }
 

@@ -19,7 +19,7 @@ TEST(InstanceLock, OnlyInAFolderOfOurOwn) {
         ::chmod((dir / name).c_str(), mode);
         return (dir / name).string();
     };
-    const std::string shared = folder("shared", 01777), own = folder("own", 0700);
+    const std::string shared = folder("shared", 01777), own = folder("own", 0700), open = folder("open", 0755);
     const auto stateLock = home / ".local/state/tavix-menu/app.tavix.menu.lock";
     const struct {
         std::optional<std::string> runtime, state;
@@ -27,6 +27,7 @@ TEST(InstanceLock, OnlyInAFolderOfOurOwn) {
     } cases[] = {
         {own, std::nullopt, own + "/app.tavix.menu.lock"},
         {shared, std::nullopt, stateLock},
+        {open, std::nullopt, stateLock},
         {std::nullopt, std::nullopt, stateLock},
         {"relative", std::nullopt, stateLock},
         {shared, own, own + "/tavix-menu/app.tavix.menu.lock"},
