@@ -12,8 +12,8 @@
 #include <QtEndian>
 
 #include "platform/qt/artwork.h"
-#include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/menu_bar_icon.h"
+#include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/sni/status_notifier_item.h"
 #include "platform/qt/tray_host.h"
 
@@ -38,7 +38,7 @@ QString iconThemePath() {
 // For panels that do not find the themed icon: the drawing that reads on any background, square sizes only.
 StatusNotifierItem::Icon itemIcon() {
     StatusNotifierItem::Icon icon{kSymbolicIcon, iconThemePath(), {}};
-    for (int size : {16, 22, 24, 32, 44, 48, 64}) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
         const QImage image = menuBarLogoImage(size, std::nullopt);
         QByteArray pixels(qsizetype(size) * size * 4, Qt::Uninitialized);
         auto* out = reinterpret_cast<uchar*>(pixels.data());
