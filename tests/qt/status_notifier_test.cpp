@@ -21,6 +21,7 @@
 #include "platform/qt/tray_item.h"
 #include "private_bus.h"
 #include "support/menu_rows.h"
+#include "support/temp_dir.h"
 
 namespace tavix {
 namespace {
@@ -252,8 +253,9 @@ TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
         EXPECT_EQ(p.value(QStringLiteral("enabled")).toBool(), r.enabled);
         EXPECT_EQ(p.value(QStringLiteral("toggle-type")).toString(), r.checked ? "checkmark" : "");
         EXPECT_EQ(p.value(QStringLiteral("toggle-state"), -1).toInt(), r.checked ? int(*r.checked) : -1);
+        // Twice its 17 units: sharp on a panel at scale 2 whatever the program's own scale.
         const QImage logo = QImage::fromData(p.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
-        EXPECT_EQ(logo.size(), r.logo ? QSize(17, 17) : QSize(0, 0));
+        EXPECT_EQ(logo.size(), r.logo ? QSize(34, 34) : QSize(0, 0));
     }
 
     // Rows change on a refresh, or when the host opens the menu (which must say whether to read the layout again).
@@ -378,6 +380,32 @@ TEST_F(Desktop, AClickRunsItsCommandOnceAndActivateOpensTheWindow) {
     EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
 }
 
+TEST_F(Desktop, HeaderLogoByNameWhereTheIconThemeHasItUnlessATavixPngReplacesIt) {
+    test::TempDir data;
+    const test::ScopedEnv home("XDG_DATA_HOME", data.path().string());
+    start();
+    const auto place = [&](const char* file) {
+        std::filesystem::create_directories((data / file).parent_path());
+        QImage(8, 8, QImage::Format_ARGB32).save(QString::fromStdString((data / file).string()), "PNG");
+    };
+    const struct {
+        const char* placed;  // a file put into the user's data folder before the menu opens
+        const char* name;
+    } openings[] = {
+        {nullptr, ""},
+        {"icons/hicolor/48x48/apps/app.tavix.menu.png", "app.tavix.menu"},
+        {"tavix-menu/Tavix.png", ""},
+    };
+    for (const auto& opening : openings) {
+        SCOPED_TRACE(opening.placed ? opening.placed : "nothing");
+        if (opening.placed) place(opening.placed);
+        host->menu(QStringLiteral("AboutToShow"), {0});
+        const QVariantMap header = host->layout().second.children.value(0).properties;
+        EXPECT_EQ(header.value(QStringLiteral("icon-name")).toString(), QLatin1String(opening.name));
+        EXPECT_TRUE(header.contains(QStringLiteral("icon-data"))) << "the PNG for hosts without the theme";
+    }
+}
+
 TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasReturned) {
     registerDBusTypes();
     test::RecordingDelegate delegate;
@@ -385,7 +413,7 @@ TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasRe
     int drawn = 0;
     DBusMenu menu(delegate, [&] {
         ++drawn;
-        return png;
+        return DBusMenu::Logo{png, {}};
     });
     int updates = 0;
     QList<DBusMenuItem> last;
