@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/desktop_window.h"
 #include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/sni/dbus_types.h"
 #include "platform/qt/tray_item.h"
@@ -373,11 +374,15 @@ TEST_F(Desktop, AClickRunsItsCommandOnceAndActivateOpensTheWindow) {
     waitFor([] { return false; }, 100);
     EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
 
-    // A host that ignores ItemIsMenu activates the item: the settings window, never a menu of our own.
+    // A host that ignores ItemIsMenu activates the item: the settings window, never a menu of our own. Hosts that
+    // can hand over an activation token first, for the window to take the focus on Wayland.
     delegate.performed.clear();
+    host->call(QStringLiteral("/StatusNotifierItem"), kItem, QStringLiteral("ProvideXdgActivationToken"),
+               {QStringLiteral("panel-token")});
     host->call(QStringLiteral("/StatusNotifierItem"), kItem, QStringLiteral("Activate"), {0, 0});
     ASSERT_TRUE(waitFor([&] { return !delegate.performed.empty(); }));
     EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
+    EXPECT_EQ(takeActivationToken(), QStringLiteral("panel-token"));
 }
 
 TEST_F(Desktop, HeaderLogoByNameWhereTheIconThemeHasItUnlessATavixPngReplacesIt) {

@@ -1,17 +1,39 @@
 #include "platform/qt/desktop_window.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 
 #include "platform/qt/artwork.h"
+#include "platform/qt/xdg_activation.h"
 
 namespace tavix {
 namespace {
+
+// Compositors let a token go stale within seconds; one that waited longer would only be refused.
+constexpr qint64 kTokenLifeMs = 10000;
+// Long enough for the compositor to have focused the window when it was going to.
+constexpr int kSettleMs = 1000;
+// A window that does not come on screen within this is not waited for.
+constexpr int kExposeWaitMs = 5000;
+const QString kRequestName = QStringLiteral("tavix-activation-request");
+
+struct Offer {
+    QString token;
+    QElapsedTimer since;
+};
+Offer& offer() {
+    static Offer current;
+    return current;
+}
 
 bool topLevel(const QWidget* widget) {
     return widget->isWindow() && (widget->windowType() == Qt::Window || widget->windowType() == Qt::Dialog);
@@ -39,10 +61,84 @@ void nameDesktopFile(QWidget* window) {
     xcb_flush(connection);
 }
 
+// One window's way forward on Wayland: the activation goes out once the window is on screen (a compositor ignores it
+// for a surface it has not mapped), and is checked a moment later.
+class ActivationRequest final : public QObject {
+  public:
+    ActivationRequest(QWidget* window, XdgActivation& xdg) : QObject(window), window_(window), xdg_(xdg) {
+        setObjectName(kRequestName);
+    }
+
+    void start() {
+        QWindow* handle = window_->windowHandle();
+        if (handle != nullptr && handle->isExposed()) {
+            activate();
+            return;
+        }
+        if (handle != nullptr) handle->installEventFilter(this);
+        QTimer::singleShot(kExposeWaitMs, this, [this] {
+            if (!activated_) deleteLater();
+        });
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed() && !activated_) {
+            watched->removeEventFilter(this);
+            // After the window has drawn itself: its first frame is what maps it.
+            QTimer::singleShot(0, this, &ActivationRequest::activate);
+        }
+        return false;
+    }
+
+  private:
+    void activate() {
+        activated_ = true;
+        const QString offered = takeActivationToken();
+        xdg_.activate(window_->windowHandle(), offered.isEmpty() ? xdg_.newToken() : offered);
+        QTimer::singleShot(kSettleMs, this, [this, given = !offered.isEmpty()] {
+            // A token that was stale or refused changes nothing: then at least ask for attention.
+            if (given && window_->isVisible() && !window_->isActiveWindow()) {
+                xdg_.activate(window_->windowHandle(), xdg_.newToken());
+            }
+            deleteLater();
+        });
+    }
+
+    QWidget* window_;
+    XdgActivation& xdg_;
+    bool activated_ = false;
+};
+
 }  // namespace
+
+void offerActivationToken(const QString& token) {
+    if (token.isEmpty()) return;
+    offer().token = token;
+    offer().since.start();
+}
+
+QString takeActivationToken() {
+    Offer& current = offer();
+    const bool fresh = current.since.isValid() && current.since.elapsed() < kTokenLifeMs;
+    current.since.invalidate();
+    return fresh ? current.token : QString();
+}
+
+void requestActivation(QWidget* window) {
+    XdgActivation* xdg = XdgActivation::instance();
+    if (xdg == nullptr) {
+        window->activateWindow();
+        return;
+    }
+    if (!window->isVisible() || window->findChild<QObject*>(kRequestName, Qt::FindDirectChildrenOnly) != nullptr)
+        return;
+    (new ActivationRequest(window, *xdg))->start();
+}
 
 DesktopWindows::DesktopWindows() {
     QApplication::setWindowIcon(logoIcon());
+    offerActivationToken(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
+    qunsetenv("XDG_ACTIVATION_TOKEN");
     QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -56,6 +152,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event) {
     auto* window = static_cast<QWidget*>(watched);
     if (!topLevel(window)) return false;
     nameDesktopFile(window);
+    if (XdgActivation::instance() != nullptr) requestActivation(window);
     return false;
 }
 
