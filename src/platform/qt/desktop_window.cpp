@@ -130,8 +130,11 @@ void requestActivation(QWidget* window) {
         window->activateWindow();
         return;
     }
-    if (!window->isVisible() || window->findChild<QObject*>(kRequestName, Qt::FindDirectChildrenOnly) != nullptr)
+    // Menus and tooltips are not the compositor's to focus.
+    if (!window->isVisible() || !topLevel(window) ||
+        window->findChild<QObject*>(kRequestName, Qt::FindDirectChildrenOnly) != nullptr) {
         return;
+    }
     (new ActivationRequest(window, *xdg))->start();
 }
 
