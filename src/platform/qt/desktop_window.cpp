@@ -49,10 +49,11 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
 
 // GNOME's and KDE's task lists match a window with its desktop file by these; set before the window is mapped.
 void nameDesktopFile(QWidget* window) {
+    // Qt's offscreen platform offers the X11 interface too, without a connection.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
     const QByteArray name = QGuiApplication::desktopFileName().toUtf8();
-    if (x11 == nullptr || name.isEmpty()) return;
-    xcb_connection_t* connection = x11->connection();
+    if (connection == nullptr || name.isEmpty()) return;
     const xcb_atom_t utf8 = atom(connection, "UTF8_STRING");
     for (const char* property : {"_KDE_NET_WM_DESKTOP_FILE", "_GTK_APPLICATION_ID"}) {
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
