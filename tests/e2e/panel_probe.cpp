@@ -128,6 +128,7 @@ int servedLogo(const QString& service, const QString& path) {
     if (layout.currentType() == QDBusArgument::UnknownType) return 1;
     int id = 0;
     QVariantMap properties;
+    QString found = QStringLiteral("none");
     layout.beginStructure();
     layout >> id >> properties;
     layout.beginArray();
@@ -139,13 +140,14 @@ int servedLogo(const QString& service, const QString& path) {
         item >> id >> properties;
         item.endStructure();
         const QImage logo = QImage::fromData(properties.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
-        if (logo.isNull()) continue;
+        if (logo.isNull() || found != QLatin1String("none")) continue;
         const QString name = properties.value(QStringLiteral("icon-name")).toString();
-        std::printf("%dx%d %s\n", logo.width(), logo.height(), name.isEmpty() ? "-" : qPrintable(name));
-        return 0;
+        found = QStringLiteral("%1x%2 %3").arg(logo.width()).arg(logo.height()).arg(name.isEmpty() ? "-" : name);
     }
-    std::printf("none\n");
-    return 1;
+    layout.endArray();
+    layout.endStructure();
+    std::printf("%s\n", qPrintable(found));
+    return found == QLatin1String("none") ? 1 : 0;
 }
 
 int otherWindow(int argc, char** argv) {
