@@ -9,6 +9,8 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libxcb1-dev
+  # xdg-activation on Qt's Wayland connection, for windows that come forward there
+  qt6-base-private-dev libwayland-dev wayland-protocols
   nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev liburiparser-dev libplist-dev libutf8proc-dev
   libqrencode-dev
   # run time
@@ -19,7 +21,7 @@ tests=(
   "${demo[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates dbus dbus-x11 libglib2.0-bin
   # the tests in real panels: XFCE's and LXQt's on X, and waybar on a headless sway with a pointer of our own
-  xfce4-panel xfconf lxqt-panel lxqt-themes sway waybar grim libwayland-dev
+  xfce4-panel xfconf lxqt-panel lxqt-themes sway waybar grim
   # the package and desktop files checked
   desktop-file-utils appstream lintian
   # the command line's tests: QR codes read back, its man page and shell completions checked

@@ -88,9 +88,10 @@ start_bus() {
     export DBUS_SESSION_BUS_ADDRESS
 }
 
-# A private X server on a display number the server picks itself (-displayfd), so parallel runs never collide.
+# A private X server on a display number the server picks itself (-displayfd), so parallel runs never collide;
+# start_xvfb [WIDTHxHEIGHT] (1024x768 unless given).
 start_xvfb() {
-    spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display"
+    spawn xvfb Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$WORK/display"
     MUST_LIVE+=("$SPAWNED:Xvfb")
     wait_for 30 "X display" grep -qx '[0-9]\+' "$WORK/display"
     DISPLAY=":$(head -n 1 "$WORK/display")"

@@ -25,7 +25,7 @@ session_start() {
     # Settings in a key file: no dconf service is started on the private bus.
     GNOME_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
         XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile DISPLAY="$DISPLAY" XDG_SESSION_TYPE="$SESSION"
-        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus")
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus" XDG_DATA_DIRS="$DATA_DIRS")
     "${GNOME_ENV[@]}" gsettings set org.gnome.shell welcome-dialog-last-shown-version "'999'"
     local options=(--x11 --replace --sm-disable)
     [ "$SESSION" = wayland ] && options=(--nested --no-x11 --wayland-display wayland-gnome --sm-disable)

@@ -10,6 +10,11 @@
 #             between the same rows
 #   command   a click on "Pause New Tasks" in that menu reaches the item as an Event and pauses the bridge
 #   refresh   a status change shows in the served rows while the menu is closed
+#   known     the windows of tavix-menu (its settings window and an alert) tell the desktop which program they are:
+#             the class the desktop file names and an icon on X11, the desktop file's name as app id on Wayland
+#   logo      the header row's logo: its icon-data at least twice its 17 units, and by name from the icon theme
+#   forward   "Connection & Settings…" chosen again with the settings window behind another program's window: the
+#             window is focused, or marked urgent where the compositor keeps the focus where it is
 #   restart   the icon comes back after the panel restarts; switch  its contrast after a theme switch
 #
 # A panel script sources this file and defines these hooks, then calls run_cases:
@@ -22,13 +27,19 @@
 #   app_start                  optional: tavix-menu on that display and the case's bus (else: on the X display, with
 #                              what app_env_extra adds to APP_ENV when it is defined); sets APP_PID
 #   app_window_count           optional: how many windows of tavix-menu are on screen (else: counted on X)
-#   app_windows_aside          optional: moves them away from where the panel's menu opens
+#   app_windows_aside          optional: moves them away from where the panel's menu opens (else: on X, to the right)
 #   app_up                     optional: tavix-menu has started (else: it shows a window)
 #   shot FILE                  optional: a PNG of the whole screen (else: of the X display)
 #   pointer X Y [BUTTON]       optional: moves the pointer there, and clicks BUTTON (1 left, 3 right) when given
 #                              (else: with xdotool)
+#   app_identity               optional: true when every shown window of tavix-menu names the program as the desktop
+#                              file does, with what was seen in IDENTITY (else: checked on X)
+#   alert_close                optional: closes the alert of tavix-menu (else: on X)
+#   other_window_start / _stop optional, both or neither: another program's window, in front of the settings window
+#   settings_window_state      with those: "focused", "urgent", "behind" or "gone"
 # and may set MENU_BUTTON, the button that opens the item's menu in that panel (1 unless set). A desktop that runs
-# as a nested Wayland compositor calls nested_session_hooks DESKTOP SOCKET.
+# as a nested Wayland compositor calls nested_session_hooks DESKTOP SOCKET. A case runs at the scale SCALE (1 or 2),
+# which the panel and tavix-menu are both given.
 # Usage of a panel script: SCRIPT TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]
 
 APP=${1:?usage: $0 TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]}
@@ -44,6 +55,12 @@ mkdir -p "$OUT"
 chmod 711 "$WORK" # an unprivileged panel user reaches its own folders inside
 TOP_WORK=$WORK
 STATE=
+SCALE=1
+# The program's icons where an installed copy has them (the build's share/icons), after the system's: the panel and
+# the program look its themed icon up there.
+DATA_DIRS="/usr/local/share:/usr/share:$(cd "${APP%/*}/../share" 2>/dev/null && pwd)"
+# The window class the desktop file names, which every window of the program must carry on X.
+WM_CLASS_WANTED=$(sed -n 's/^StartupWMClass=//p' "${BASH_SOURCE[0]%/*}/../../data/app.tavix.menu.desktop")
 
 elapsed() { awk -v now="$EPOCHREALTIME" -v then="$1" 'BEGIN { printf "%.1f", now - then }'; }
 at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
@@ -149,10 +166,11 @@ contrast() {
     CONTRAST=$(awk '{print $2}' <<<"$CONTRAST_SEEN")
     at_least "${CONTRAST:-0}" 3
 }
-keep() { convert "$WORK/now.png" -crop "$STRIP" +repage "$OUT/$PANEL-$ORDER-$THEME-$1.png"; }
+case_name() { printf '%s-%s-%s%s' "$PANEL" "$ORDER" "$THEME" "$([ "$SCALE" = 1 ] || echo "-x$SCALE")"; }
+keep() { convert "$WORK/now.png" -crop "$STRIP" +repage "$OUT/$(case_name)-$1.png"; }
 
 # Results of the case, one field each, in the order of the line.
-FIELDS=(icon contrast tooltip title rows command refresh restart switch)
+FIELDS=(icon contrast known tooltip title logo rows command forward refresh restart switch)
 declare -A RESULT
 record() {
     RESULT[$1]="$2 ${*:3}"
@@ -161,6 +179,7 @@ record() {
 
 case_end() {
     local status=$? field line="result: panel=$PANEL order=$ORDER theme=$THEME"
+    [ "$SCALE" = 1 ] || line+=" scale=$SCALE"
     trap - EXIT
     for field in "${FIELDS[@]}"; do line+=" | $field ${RESULT[$field]:--}"; done
     [ $status -eq 0 ] || [ -z "${CASE_ERROR:-}" ] || line+=" | stopped: $CASE_ERROR"
@@ -180,11 +199,42 @@ app_shown() { [ "$(app_window_count)" -ge 1 ]; }
 app_start() {
     app_env "$STATE" "$WORK/app-run" "$WORK/app-home" "$DBUS_SESSION_BUS_ADDRESS"
     ! declare -F app_env_extra >/dev/null || app_env_extra
+    APP_ENV+=(XDG_DATA_DIRS="$DATA_DIRS" QT_SCALE_FACTOR="$SCALE")
     spawn app "${APP_ENV[@]}" "$APP"
     APP_PID=$SPAWNED
     MUST_LIVE+=("$APP_PID:tavix-menu")
 }
 app_window_count() { app_windows | wc -l; }
+# To the right edge, clear of the panel's menu at the left, which some panels cannot be told apart from a window
+# behind it.
+app_windows_aside() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null); do
+        xdotool windowmove "$id" $((464 * SCALE)) $((150 * SCALE))
+    done
+}
+# Every shown window of tavix-menu: the desktop file's class, its name in the two properties desktops read, an icon.
+app_identity() {
+    local id class property problems=() count=0
+    for id in $(xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null); do
+        count=$((count + 1))
+        class=$(xprop -id "$id" -notype WM_CLASS | sed -n 's/^WM_CLASS = "[^"]*", "\([^"]*\)"$/\1/p')
+        [ -n "$WM_CLASS_WANTED" ] && [ "$class" = "$WM_CLASS_WANTED" ] || problems+=("$id class \"$class\"")
+        for property in _KDE_NET_WM_DESKTOP_FILE _GTK_APPLICATION_ID; do
+            [ "$(xprop -id "$id" -notype "$property")" = "$property = \"app.tavix.menu\"" ] || problems+=("$id $property")
+        done
+        [[ $(xprop -id "$id" _NET_WM_ICON) == *"Icon ("* ]] || problems+=("$id without _NET_WM_ICON")
+    done
+    IDENTITY="$count windows, class \"$class\", _NET_WM_ICON"
+    [ ${#problems[@]} -eq 0 ] || IDENTITY="${problems[*]}"
+    [ "$count" -ge 2 ] && [ ${#problems[@]} -eq 0 ]
+}
+alert_close() {
+    local id
+    for id in $(xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null); do
+        [[ $(xwininfo -id "$id") == *"Width: $((560 * SCALE))"* ]] || xdotool windowfocus --sync "$id" key Return
+    done
+}
 shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
 pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
 watcher_gone() { ! watcher_get ProtocolVersion >/dev/null; }
@@ -196,10 +246,15 @@ panel_stop() {
     wait_for 10 "the panel's watcher to leave the bus" watcher_gone
 }
 
-# x11_session STRIP: the X display, the app's and the panel's folders, and where the panel's strip lies on screen.
+# x11_session STRIP: the X display, the app's and the panel's folders, and where the panel's strip lies on screen
+# (at scale 1; the screen and the strip grow with the scale).
 x11_session() {
-    start_xvfb
-    STRIP=$1
+    start_xvfb "$((1024 * SCALE))x$((768 * SCALE))"
+    # A blue desktop, as on sway: a menu in black or in white stands out from it.
+    convert -size 8x8 xc:'#336699' "$WORK/desktop.png" && display -window root "$WORK/desktop.png" 2>/dev/null
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$1"
+    STRIP="$((w * SCALE))x$((h * SCALE))+$((x * SCALE))+$((y * SCALE))"
     STATE="$WORK/app-state"
     new_dirs "$WORK/app"
     new_dirs "$WORK/panel"
@@ -219,6 +274,8 @@ nested_session_hooks() {
             APP_ENV+=(QT_QPA_PLATFORM=wayland XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$WORK/panel-run/$NESTED_SOCKET")
     }
     app_up() { if [ "$SESSION" = wayland ]; then app_on_bus; else app_shown; fi; }
+    # The nested compositor's windows are out of reach of X's tools.
+    [ "$SESSION" != wayland ] || unset -f app_identity
     app_window_count() {
         [ "$SESSION" = wayland ] && echo 0 && return
         xdotool search --onlyvisible --classname '^tavix-menu$' 2>/dev/null | wc -l
@@ -254,9 +311,70 @@ menu_open() {
 icon_visible() { settled_shot "$WORK/now.png" && "$PROBE" contrast "$WORK/now.png" "$ICON_BOX" "$STRIP" >/dev/null; }
 switched() { settled_shot "$WORK/now.png" && [ "$(strip_hash "$WORK/now.png")" != "$BEFORE_SWITCH" ]; }
 
-# panel_case ORDER THEME: ORDER "panel-first" or "app-first".
+# known_check: the windows of tavix-menu, the settings window and an alert it is asked for, as the desktop sees them.
+known_check() {
+    if ! poll 30 "the settings window of an unpaired computer" app_shown; then
+        record known FAIL "not tried: no settings window"
+        return
+    fi
+    gdbus call --session --timeout 5 --dest app.tavix.menu --object-path /app/tavix/menu \
+        --method org.freedesktop.Application.ActivateAction usbHelp '[]' '{}' >/dev/null
+    if ! poll 10 "an alert beside the settings window" two_windows; then
+        record known FAIL "not tried: no alert"
+    elif app_identity; then
+        record known ok "$IDENTITY"
+    else
+        record known FAIL "$IDENTITY"
+    fi
+    alert_close
+    wait_for 10 "the alert to close" one_window
+}
+two_windows() { [ "$(app_window_count)" -ge 2 ]; }
+one_window() { [ "$(app_window_count)" -eq 1 ]; }
+
+# open_menu: the panel's menu opened by a click on the icon, in MENU; a user clicks again when nothing opened.
+open_menu() {
+    local x y w h
+    [ -n "$icon_box" ] || return 1
+    IFS='x+' read -r w h x y <<<"$icon_box"
+    pointer $((x + w / 2)) $((y + h / 2))
+    sleep 0.3
+    shot "$WORK/before.png"
+    for _ in 1 2; do
+        pointer $((x + w / 2)) $((y + h / 2)) "${MENU_BUTTON:-1}"
+        poll 5 "menu" menu_open && return 0
+    done
+    return 1
+}
+window_behind() { [ "$(settings_window_state)" = behind ]; }
+window_forward() { [[ $(settings_window_state) == @(focused|urgent) ]]; }
+
+# forward_check: another program's window over the settings window, then "Connection & Settings…" in the panel's
+# menu; the settings window comes forward or asks for attention.
+forward_check() {
+    local row centres x y w h
+    other_window_start
+    if ! poll 10 "another program's window in front of the settings window" window_behind; then
+        record forward FAIL "not tried: the settings window is $(settings_window_state), not behind"
+    elif ! open_menu; then
+        record forward FAIL "not tried: no menu"
+    else
+        row=$(grep -vx -- - <<<"$(served_rows)" | grep -nx "Connection & Settings…" | cut -d: -f1)
+        read -ra centres <<<"${MENU##* rows}"
+        IFS='x+' read -r w h x y <<<"${MENU%% *}"
+        pointer $((x + w / 2)) "${centres[row - 1]}" 1
+        if poll 5 "the settings window to come forward" window_forward; then
+            record forward ok "behind → $(settings_window_state)"
+        else
+            record forward FAIL "behind → $(settings_window_state)"
+        fi
+    fi
+    other_window_stop
+}
+
+# panel_case ORDER THEME [SCALE]: ORDER "panel-first" or "app-first".
 panel_case() {
-    ORDER=$1 THEME=$2
+    ORDER=$1 THEME=$2 SCALE=${3:-1}
     local other=dark started host_at result
     [ "$THEME" = dark ] && other=light
     WORK=$(mktemp -d "$TOP_WORK/case.XXXXXX") || exit 1
@@ -310,9 +428,14 @@ panel_case() {
         if contrast "$WORK/now.png"; then record contrast ok "$CONTRAST"; else record contrast FAIL "$CONTRAST_SEEN"; fi
     else
         keep panel
-        convert "$WORK/reference.png" -crop "$STRIP" +repage "$OUT/$PANEL-$ORDER-$THEME-without.png"
+        convert "$WORK/reference.png" -crop "$STRIP" +repage "$OUT/$(case_name)-without.png"
         record icon FAIL "registered $host_at, nothing drawn differs from the panel ($LAST_SEEN)"
         record contrast FAIL "1.00, invisible"
+    fi
+
+    # What the windows tell the desktop: the settings window (open for an unpaired computer) and an alert.
+    if declare -F app_identity >/dev/null; then
+        known_check
     fi
 
     # 3. Tooltip, unpaired and then paired; the title panels list the item by.
@@ -329,6 +452,14 @@ panel_case() {
     title=$(item_get Title | grep -o "'[^']*'" | tr -d "'")
     record title "$([ "$title" = "Tavix Link" ] && echo ok || echo FAIL)" "\"$title\""
     MENU_PATH=$(item_get Menu | grep -o "objectpath '[^']*'" | cut -d"'" -f2)
+    # The header row's logo: big enough for the scale, and by name where the icon theme has it.
+    local logo want=$((17 * (SCALE > 2 ? SCALE : 2)))
+    logo=$("$PROBE" logo "$ITEM_SERVICE" "$MENU_PATH")
+    if [ "${logo%%x*}" -ge "$want" ] 2>/dev/null && [ "${logo#* }" = app.tavix.menu ]; then
+        record logo ok "${logo% *}, named \"${logo#* }\""
+    else
+        record logo FAIL "\"$logo\", wanted at least ${want}x$want named \"app.tavix.menu\""
+    fi
 
     # 4. The menu through the panel: a click on the icon (left, or MENU_BUTTON where the panel opens menus so).
     local x=0 y=0 w=0 h=0 windows
@@ -371,7 +502,7 @@ panel_case() {
     if [ -n "${MENU:-}" ] && [[ $MENU != none* ]]; then
         local box=${MENU%% *}
         IFS='x+' read -r w h x y <<<"$box"
-        convert "$WORK/now.png" -crop "$((x + w + 8))x$((y + h + 8))+0+0" +repage "$OUT/$PANEL-$ORDER-$THEME-menu.png"
+        convert "$WORK/now.png" -crop "$((x + w + 8))x$((y + h + 8))+0+0" +repage "$OUT/$(case_name)-menu.png"
     fi
 
     # 5. "Pause New Tasks", clicked in the open menu where the panel drew it.
@@ -393,7 +524,12 @@ panel_case() {
     # Away from the panel; a menu still open is closed by a click beside it.
     pointer 2 700 "$([[ ${RESULT[command]} == *"not tried"* ]] && echo 1)"
 
-    # 6. A status change reaches the closed menu.
+    # 6. "Connection & Settings…" again, with the settings window behind another program's window.
+    if declare -F other_window_start >/dev/null; then
+        forward_check
+    fi
+
+    # 7. A status change reaches the closed menu.
     write_status ', "devices": [{"model": "Pixel 8", "state": "device"}]'
     started=$EPOCHREALTIME
     if poll 10 "phone row" served_has "Phone: Pixel 8 · connected (disabled)"; then
@@ -402,7 +538,7 @@ panel_case() {
         record refresh FAIL "no phone row, first row \"$LAST_SEEN\", \"closed\" events ×$(events closed)"
     fi
 
-    # 7. The panel restarts: the item registers again and is drawn again.
+    # 8. The panel restarts: the item registers again and is drawn again.
     panel_stop
     panel_start "$THEME"
     started=$EPOCHREALTIME
@@ -437,13 +573,15 @@ panel_case() {
     exit "$CASE_FAILED"
 }
 
-# run_cases: every order in both themes, or the "ORDER:THEME" cases named in PANEL_CASES; a case that fails does
-# not stop the next.
+# run_cases: every order in both themes and one at scale 2, or the "ORDER:THEME[:SCALE]" cases named in PANEL_CASES;
+# a case that fails does not stop the next.
 run_cases() {
-    local cases=${PANEL_CASES:-panel-first:light panel-first:dark app-first:light app-first:dark} one failed=0 count=0
+    local cases=${PANEL_CASES:-panel-first:light panel-first:dark app-first:light app-first:dark panel-first:dark:2}
+    local one failed=0 count=0 fields
     for one in $cases; do
         count=$((count + 1))
-        (panel_case "${one%%:*}" "${one#*:}") || failed=$((failed + 1))
+        IFS=: read -ra fields <<<"$one"
+        (panel_case "${fields[@]}") || failed=$((failed + 1))
     done
     note "$count cases, $failed failed; screenshots in $OUT"
     [ $failed -eq 0 ]

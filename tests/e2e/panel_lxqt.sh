@@ -34,7 +34,7 @@ type=statusnotifier
 alignment=Left
 CONF
     PANEL_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
-        DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb)
+        DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$DATA_DIRS" QT_SCALE_FACTOR="$SCALE")
 }
 
 panel_start() {

@@ -60,7 +60,8 @@ session_start() {
     mkdir -p "$WORK/panel-home/.config"
     panel_layout >"$WORK/panel-home/.config/plasma-org.kde.plasma.desktop-appletsrc"
     KDE_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
-        XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 DISPLAY="$DISPLAY")
+        XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 DISPLAY="$DISPLAY"
+        XDG_DATA_DIRS="$DATA_DIRS")
     if [ "$SESSION" = wayland ]; then
         # The package gives kwin_wayland a file capability that a container may refuse to run; a copy has none.
         local kwin

@@ -6,6 +6,10 @@
 //   menu BEFORE AFTER SLOT          the menu that opened between two screenshots (the clicked slot, which changes
 //                                   too, left out): "WxH+X+Y shape SHAPE rows Y…", SHAPE an "r" for each row and
 //                                   a "-" for each separator from the top, then the rows' centres
+//   logo SERVICE PATH               the header row's logo as the DBusMenu at SERVICE PATH serves it: "WxH NAME",
+//                                   the size of its icon-data and its icon-name ("-" for none)
+//   window                          another program's window: 700 by 660, fixed (a tiling compositor floats it),
+//                                   shown until the probe is ended
 // Geometries are "WxH+X+Y" in screen pixels. A row prints as its title, then " (disabled)", " [x]" / " [ ]" for a
 // checkmark and " (logo)" for an image; a separator as "-". Exit status 1: nothing found, 2: bad arguments.
 
@@ -15,7 +19,10 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QRasterWindow>
 #include <QRect>
 #include <QRegularExpression>
 
@@ -90,7 +97,8 @@ void printChildren(const QDBusArgument& node) {
     node.endStructure();
 }
 
-int servedRows(const QString& service, const QString& path) {
+// The layout a DBusMenu serves, as the root's argument; null when the call failed.
+QDBusArgument servedLayout(const QString& service, const QString& path) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     // The test tells its own calls from the panel's by this name.
     if (const QByteArray file = qgetenv("PROBE_NAMES"); !file.isEmpty()) {
@@ -103,10 +111,58 @@ int servedRows(const QString& service, const QString& path) {
     const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
         std::fprintf(stderr, "panel_probe: GetLayout failed: %s\n", qPrintable(reply.errorMessage()));
-        return 1;
+        return {};
     }
-    printChildren(reply.arguments().at(1).value<QDBusArgument>());
+    return reply.arguments().at(1).value<QDBusArgument>();
+}
+
+int servedRows(const QString& service, const QString& path) {
+    const QDBusArgument layout = servedLayout(service, path);
+    if (layout.currentType() == QDBusArgument::UnknownType) return 1;
+    printChildren(layout);
     return 0;
+}
+
+int servedLogo(const QString& service, const QString& path) {
+    const QDBusArgument layout = servedLayout(service, path);
+    if (layout.currentType() == QDBusArgument::UnknownType) return 1;
+    int id = 0;
+    QVariantMap properties;
+    QString found = QStringLiteral("none");
+    layout.beginStructure();
+    layout >> id >> properties;
+    layout.beginArray();
+    while (!layout.atEnd()) {
+        QDBusVariant child;
+        layout >> child;
+        const QDBusArgument item = child.variant().value<QDBusArgument>();
+        item.beginStructure();
+        item >> id >> properties;
+        item.endStructure();
+        const QImage logo = QImage::fromData(properties.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
+        if (logo.isNull() || found != QLatin1String("none")) continue;
+        const QString name = properties.value(QStringLiteral("icon-name")).toString();
+        found = QStringLiteral("%1x%2 %3").arg(logo.width()).arg(logo.height()).arg(name.isEmpty() ? "-" : name);
+    }
+    layout.endArray();
+    layout.endStructure();
+    std::printf("%s\n", qPrintable(found));
+    return found == QLatin1String("none") ? 1 : 0;
+}
+
+int otherWindow(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    struct Window final : QRasterWindow {
+        void paintEvent(QPaintEvent*) override {
+            QPainter(this).fillRect(QRect(QPoint(), size()), QColor(0x80, 0x30, 0x60));
+        }
+    } window;
+    window.setTitle(QStringLiteral("Another program"));
+    window.setMinimumSize(QSize(700, 660));
+    window.setMaximumSize(QSize(700, 660));
+    window.resize(700, 660);
+    window.show();
+    return QGuiApplication::exec();
 }
 
 bool parseBox(const char* text, QRect& box) {
@@ -378,7 +434,7 @@ int openMenu(const char* beforeFile, const char* afterFile, const char* slotText
                     !frame[static_cast<std::size_t>(x - inner.left())] && distance(after.pixel(x, y), colourAt(i)) > 48;
             }
             line = distance(colourAt(i), colourAt(i - 3)) > 3 && distance(colourAt(i), colourAt(i + 3)) > 3;
-            text = !line && strong >= 2 && strong * 10 < inner.width() * 4;
+            text = !line && strong >= 2 && strong * 10 < inner.width() * 6;
         }
         if (text && start < 0) start = y;
         if (!text && start >= 0) {
@@ -413,9 +469,14 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return servedRows(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
+    if (command == "logo" && argc == 4) {
+        QCoreApplication app(argc, argv);
+        return servedLogo(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    if (command == "window" && argc == 2) return otherWindow(argc, argv);
     if (command == "icon" && argc == 5) return iconBox(argv[2], argv[3], argv[4]);
     if (command == "contrast" && argc == 5) return iconContrast(argv[2], argv[3], argv[4]);
     if (command == "menu" && argc == 5) return openMenu(argv[2], argv[3], argv[4]);
-    std::fprintf(stderr, "usage: panel_probe rows|served|icon|contrast|menu ...\n");
+    std::fprintf(stderr, "usage: panel_probe rows|served|logo|window|icon|contrast|menu ...\n");
     return 2;
 }

@@ -23,8 +23,8 @@ session_start() {
     USER_DIR="$WORK/user"
     STATE="$USER_DIR/state"
     mkdir -p "$USER_DIR"/{home,run,state,waybar}
-    cat >"$USER_DIR/sway.conf" <<'CONF'
-output HEADLESS-1 resolution 1024x768 background #336699 solid_color
+    cat >"$USER_DIR/sway.conf" <<CONF
+output HEADLESS-1 resolution $((1024 * SCALE))x$((768 * SCALE)) scale $SCALE background #336699 solid_color
 xwayland disable
 CONF
     printf '{"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"], "tray": {"spacing": 8}}\n' \
@@ -35,14 +35,16 @@ CONF
     local keep=(ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0") name
     for name in LSAN_OPTIONS UBSAN_OPTIONS; do [ -z "${!name:-}" ] || keep+=("$name=${!name}"); done
     AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin "${keep[@]}"
-        HOME="$USER_DIR/home" XDG_RUNTIME_DIR="$USER_DIR/run" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS")
+        HOME="$USER_DIR/home" XDG_RUNTIME_DIR="$USER_DIR/run" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
+        XDG_DATA_DIRS="$DATA_DIRS")
     spawn sway "${AS_USER[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         sway -c "$USER_DIR/sway.conf"
     MUST_LIVE+=("$SPAWNED:sway")
     wait_for 20 "sway's sockets" sway_up
     AS_USER+=(WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$(compgen -G "$USER_DIR/run/sway-ipc.*")")
-    STRIP=1024x30+0+0
-    coproc POINTER { "${AS_USER[@]}" "$WL_POINTER" 1024 768 2>>"$WORK/pointer.log"; }
+    # In the output's pixels, as the screenshots have them.
+    STRIP=$((1024 * SCALE))x$((30 * SCALE))+0+0
+    coproc POINTER { "${AS_USER[@]}" "$WL_POINTER" $((1024 * SCALE)) $((768 * SCALE)) 2>>"$WORK/pointer.log"; }
     PIDS+=("$POINTER_PID")
     local reply=
     read -r -t $((10 * SLOW)) -u "${POINTER[0]}" reply
@@ -70,6 +72,43 @@ app_start() {
 }
 
 app_window_count() { "${AS_USER[@]}" swaymsg -t get_tree | grep -c "\"pid\": $APP_PID,"; }
+# The windows of tavix-menu in sway's tree, one line each: "ID APP_ID WIDTHxHEIGHT STATE", with STATE "focused",
+# "urgent" or "behind".
+app_views() {
+    "${AS_USER[@]}" swaymsg -t get_tree | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("pid") == int(sys.argv[1]):
+        size = node["window_rect"]
+        state = "focused" if node["focused"] else "urgent" if node["urgent"] else "behind"
+        print(node["id"], node.get("app_id"), "%dx%d" % (size["width"], size["height"]), state)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))' "$APP_PID"
+}
+# On Wayland a window names its program by its app id, the desktop file's name.
+app_identity() {
+    local ids
+    ids=$(app_views | awk '{print $2}' | sort | uniq -c | xargs)
+    IDENTITY="app id: $ids"
+    [[ $ids =~ ^[2-9]\ app\.tavix\.menu$ ]]
+}
+alert_close() {
+    local id
+    for id in $(app_views | awk '$3 != "560x600" {print $1}'); do "${AS_USER[@]}" swaymsg "[con_id=$id] kill" >/dev/null; done
+}
+# The bar's menu opens above every window.
+app_windows_aside() { :; }
+settings_window_state() { app_views | awk '$3 == "560x600" {print $4; found = 1} END {if (!found) print "gone"}'; }
+# A window of fixed size floats in sway, the newest on top: this one covers the settings window.
+other_window_start() {
+    spawn other "${AS_USER[@]}" QT_QPA_PLATFORM=wayland "$PROBE" window
+    OTHER_PID=$SPAWNED
+}
+other_window_stop() {
+    stop "$OTHER_PID"
+    forget "$OTHER_PID"
+}
 shot() { "${AS_USER[@]}" grim - >"$1"; }
 pointer() {
     local reply=

@@ -42,7 +42,7 @@ session_start() {
     mkdir -p "$WORK/panel-home/.config/xfce4/xfconf/xfce-perchannel-xml"
     panel_config >"$WORK/panel-home/.config/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml"
     PANEL_ENV=(env HOME="$WORK/panel-home" XDG_CONFIG_HOME="$WORK/panel-home/.config" XDG_RUNTIME_DIR="$WORK/panel-run"
-        DISPLAY="$DISPLAY")
+        DISPLAY="$DISPLAY" XDG_DATA_DIRS="$DATA_DIRS" GDK_SCALE="$SCALE")
 }
 
 

@@ -78,7 +78,7 @@ if command -v dpkg-shlibdeps >/dev/null; then
   [ -n "$deb" ] || fail "no .deb made"
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "package $(basename "$deb"): Depends: $depends"
-  for lib in libqt6widgets6 libcurl4 libplist3 liburiparser1 libutf8proc2 libqrencode4; do
+  for lib in libqt6widgets6 libcurl4 libplist3 liburiparser1 libutf8proc2 libqrencode4 libwayland-client0; do
     case "$depends" in *"$lib"*) ;; *) fail "the package does not depend on $lib" ;; esac
   done
   dpkg-deb -c "$deb" > "$work/contents"

@@ -1,6 +1,8 @@
 #include "platform/qt/session_instance.h"
 
+#include <QApplication>
 #include <QDBusMessage>
+#include <QDialog>
 #include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
@@ -8,20 +10,27 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/artwork.h"
+#include "platform/qt/desktop_window.h"
 #include "private_bus.h"
 #include "support/temp_dir.h"
 
 namespace tavix {
 namespace {
 
-// The running copy's side: what later starts asked of it, and the activation token in effect meanwhile.
+// The running copy's side: what later starts asked of it, and the activation token on offer for its window.
 struct Recorder final : ApplicationDelegate {
-    void reopen() override { tokens.push_back(qEnvironmentVariable("XDG_ACTIVATION_TOKEN", "(none)")); }
+    void reopen() override { tokens.push_back(token()); }
     std::optional<ActionRefusal> activateAction(const std::string& name) override {
         actions.push_back(name);
+        tokens.push_back(token());
         if (name == "showSettings") return std::nullopt;
         if (name == "restart") return ActionRefusal{false, "Not paired: Pair this computer with an account first."};
         return ActionRefusal{true, "no such action"};
+    }
+    static QString token() {
+        const QString taken = takeActivationToken();
+        return taken.isEmpty() ? QStringLiteral("(none)") : taken;
     }
     QStringList tokens;
     std::vector<std::string> actions;
@@ -88,24 +97,29 @@ TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRun
         expected.push_back(start.token);
         EXPECT_EQ(running.tokens, expected);
     }
-    EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN")) << "no token is left for child programs";
 
     // The rest of the interface, as a launcher or `gapplication` calls it (this thread answers while it waits).
+    // Launchers older than "activation-token" hand the token over as "desktop-startup-id".
     QDBusConnection caller = bus.connect(QStringLiteral("caller"));
     const struct {
         const char* method;
         QVariantList arguments;
         QString error;
+        QString token;
         QString message = {};
     } calls[] = {
-        {"Open", {QStringList{"file:///tmp/x"}, QVariantMap{{"activation-token", "token-2"}}}, ""},
-        {"ActivateAction", {"showSettings", QVariantList{}, QVariantMap{}}, ""},
+        {"Open", {QStringList{"file:///tmp/x"}, QVariantMap{{"activation-token", "token-2"}}}, "", "token-2"},
+        {"ActivateAction", {"showSettings", QVariantList{}, QVariantMap{{"desktop-startup-id", "id-3"}}}, "", "id-3"},
         // A command that may not run now does nothing, and the caller is told why.
         {"ActivateAction",
          {"restart", QVariantList{}, QVariantMap{}},
          "org.freedesktop.DBus.Error.AccessDenied",
+         "(none)",
          "Not paired: Pair this computer with an account first."},
-        {"ActivateAction", {"nonsense", QVariantList{}, QVariantMap{}}, "org.freedesktop.DBus.Error.InvalidArgs"},
+        {"ActivateAction",
+         {"nonsense", QVariantList{}, QVariantMap{}},
+         "org.freedesktop.DBus.Error.InvalidArgs",
+         "(none)"},
     };
     for (const auto& c : calls) {
         QDBusMessage message = QDBusMessage::createMethodCall(SessionInstance::kService, SessionInstance::kPath,
@@ -113,12 +127,39 @@ TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRun
         message.setArguments(c.arguments);
         const QDBusMessage reply = caller.call(message, QDBus::BlockWithGui, 10000);
         EXPECT_EQ(reply.errorName(), c.error) << c.method;
+        EXPECT_EQ(running.tokens.back(), c.token) << c.method;
         if (!c.message.isEmpty()) {
             EXPECT_EQ(reply.errorMessage(), c.message);
         }
     }
-    EXPECT_EQ(running.tokens.back(), "token-2");
     EXPECT_EQ(running.actions, (std::vector<std::string>{"showSettings", "restart", "nonsense"}));
+}
+
+TEST(ActivationToken, ThisStartsFromTheEnvironmentThenEachServesOnceTheNewestFirst) {
+    {
+        const test::ScopedEnv launcher("XDG_ACTIVATION_TOKEN", "launcher-token");
+        QGuiApplication::setDesktopFileName(QStringLiteral("app.tavix.menu"));
+        const DesktopWindows windows;
+        EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN")) << "no child program inherits it";
+        // Every window and dialog shows the application's logo (_NET_WM_ICON on X11), also where there is no X
+        // server to name the desktop file to (this offscreen platform).
+        QDialog dialog;
+        dialog.show();
+        EXPECT_EQ(dialog.windowIcon().pixmap(48).toImage(), logo(48));
+    }
+    const struct {
+        QStringList offered;
+        QString taken;
+    } steps[] = {
+        {{}, "launcher-token"},
+        {{}, ""},
+        {{"older", "newer"}, "newer"},
+        {{""}, ""},
+    };
+    for (const auto& step : steps) {
+        for (const QString& token : step.offered) offerActivationToken(token);
+        EXPECT_EQ(takeActivationToken(), step.taken) << step.offered.join(',').toStdString();
+    }
 }
 
 }  // namespace

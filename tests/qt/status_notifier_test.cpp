@@ -16,11 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/desktop_window.h"
 #include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/sni/dbus_types.h"
 #include "platform/qt/tray_item.h"
 #include "private_bus.h"
 #include "support/menu_rows.h"
+#include "support/temp_dir.h"
 
 namespace tavix {
 namespace {
@@ -207,7 +209,10 @@ TEST_F(Desktop, ItemPropertiesAndOneSignalPerChange) {
 
     DBusImageList images;
     host->property(QStringLiteral("IconPixmap")).value<QDBusArgument>() >> images;
-    ASSERT_FALSE(images.isEmpty());
+    QList<int> widths;
+    for (const DBusImage& image : images) widths.append(image.width);
+    // Every slot size a panel asks for, up to twice the largest at scale 2: hosts scale down well, up badly.
+    EXPECT_EQ(widths, (QList<int>{16, 22, 24, 32, 48, 64, 128}));
     for (const DBusImage& image : images) {
         EXPECT_EQ(image.width, image.height) << "square, so no panel stretches it";
         ASSERT_EQ(image.pixels.size(), qsizetype(image.width) * image.height * 4);
@@ -249,8 +254,9 @@ TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
         EXPECT_EQ(p.value(QStringLiteral("enabled")).toBool(), r.enabled);
         EXPECT_EQ(p.value(QStringLiteral("toggle-type")).toString(), r.checked ? "checkmark" : "");
         EXPECT_EQ(p.value(QStringLiteral("toggle-state"), -1).toInt(), r.checked ? int(*r.checked) : -1);
+        // Twice its 17 units: sharp on a panel at scale 2 whatever the program's own scale.
         const QImage logo = QImage::fromData(p.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
-        EXPECT_EQ(logo.size(), r.logo ? QSize(17, 17) : QSize(0, 0));
+        EXPECT_EQ(logo.size(), r.logo ? QSize(34, 34) : QSize(0, 0));
     }
 
     // Rows change on a refresh, or when the host opens the menu (which must say whether to read the layout again).
@@ -368,11 +374,41 @@ TEST_F(Desktop, AClickRunsItsCommandOnceAndActivateOpensTheWindow) {
     waitFor([] { return false; }, 100);
     EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
 
-    // A host that ignores ItemIsMenu activates the item: the settings window, never a menu of our own.
+    // A host that ignores ItemIsMenu activates the item: the settings window, never a menu of our own. Hosts that
+    // can hand over an activation token first, for the window to take the focus on Wayland.
     delegate.performed.clear();
+    host->call(QStringLiteral("/StatusNotifierItem"), kItem, QStringLiteral("ProvideXdgActivationToken"),
+               {QStringLiteral("panel-token")});
     host->call(QStringLiteral("/StatusNotifierItem"), kItem, QStringLiteral("Activate"), {0, 0});
     ASSERT_TRUE(waitFor([&] { return !delegate.performed.empty(); }));
     EXPECT_EQ(delegate.performed, std::vector{Command::showSettings});
+    EXPECT_EQ(takeActivationToken(), QStringLiteral("panel-token"));
+}
+
+TEST_F(Desktop, HeaderLogoByNameWhereTheIconThemeHasItUnlessATavixPngReplacesIt) {
+    test::TempDir data;
+    const test::ScopedEnv home("XDG_DATA_HOME", data.path().string());
+    start();
+    const auto place = [&](const char* file) {
+        std::filesystem::create_directories((data / file).parent_path());
+        QImage(8, 8, QImage::Format_ARGB32).save(QString::fromStdString((data / file).string()), "PNG");
+    };
+    const struct {
+        const char* placed;  // a file put into the user's data folder before the menu opens
+        const char* name;
+    } openings[] = {
+        {nullptr, ""},
+        {"icons/hicolor/48x48/apps/app.tavix.menu.png", "app.tavix.menu"},
+        {"tavix-menu/Tavix.png", ""},
+    };
+    for (const auto& opening : openings) {
+        SCOPED_TRACE(opening.placed ? opening.placed : "nothing");
+        if (opening.placed) place(opening.placed);
+        host->menu(QStringLiteral("AboutToShow"), {0});
+        const QVariantMap header = host->layout().second.children.value(0).properties;
+        EXPECT_EQ(header.value(QStringLiteral("icon-name")).toString(), QLatin1String(opening.name));
+        EXPECT_TRUE(header.contains(QStringLiteral("icon-data"))) << "the PNG for hosts without the theme";
+    }
 }
 
 TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasReturned) {
@@ -382,7 +418,7 @@ TEST(DBusMenu, LogoDrawnWhenAskedForAndAtEachOpeningAndClicksRunOnceTheCallHasRe
     int drawn = 0;
     DBusMenu menu(delegate, [&] {
         ++drawn;
-        return png;
+        return DBusMenu::Logo{png, {}};
     });
     int updates = 0;
     QList<DBusMenuItem> last;

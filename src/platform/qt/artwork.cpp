@@ -139,6 +139,10 @@ QImage logo(int size, qreal devicePixelRatio) {
     return image;
 }
 
+bool logoReplaced() {
+    return !logoResourcePath().isEmpty();
+}
+
 QIcon logoIcon() {
     return QIcon(new LogoIconEngine);
 }

@@ -19,6 +19,8 @@ QFont interfaceFont(qreal pixelSize, int weight);
 // monogram, every length proportional to the size. The file is looked for anew at every call.
 void paintLogo(QPainter& painter, const QRectF& rect);
 QImage logo(int size, qreal devicePixelRatio = 1.0);
+// Whether a Tavix.png replaces the drawn logo, as it would at the next drawing.
+bool logoReplaced();
 // The logo as an icon that is drawn whenever it is shown, square at the size asked for. Every mode shows it in its
 // own colours (the status menu's header row is disabled, its logo is not greyed).
 QIcon logoIcon();

@@ -15,16 +15,17 @@
 #include "app/mode.h"
 #include "app/self_test.h"
 #include "app/tavix_menu.h"
-#include "platform/system/system_clock.h"
-#include "platform/system/curl_http.h"
-#include "platform/system/executable.h"
 #include "platform/qt/artwork.h"
 #include "platform/qt/desktop_opener.h"
+#include "platform/qt/desktop_window.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_main_queue.h"
 #include "platform/qt/settings_window.h"
 #include "platform/qt/tray_item.h"
+#include "platform/system/curl_http.h"
+#include "platform/system/executable.h"
+#include "platform/system/system_clock.h"
 
 namespace {
 
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Tavix Link"));
     QApplication::setDesktopFileName(QStringLiteral("app.tavix.menu"));
     QApplication::setQuitOnLastWindowClosed(false);
+    const tavix::DesktopWindows windows;
 
     QTimer::singleShot(0, &app, [&menu] { menu.applicationDidFinishLaunching(); });
     const int status = QApplication::exec();

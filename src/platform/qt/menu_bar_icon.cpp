@@ -13,8 +13,6 @@ namespace {
 constexpr qreal kGrid = 18;
 // The rim around the light drawing, in grid units on each side.
 constexpr qreal kRim = 0.7;
-// GTK's backing reaches a little further, so that the fixed one never shows at its edge.
-constexpr qreal kGtkRim = 0.9;
 const QColor kLight(0xf4, 0xf4, 0xf4);
 const QColor kDark(0x14, 0x14, 0x14);
 
@@ -33,12 +31,12 @@ qreal up(qreal y) {
 
 // What lies under the light drawing: the whole head and a rim around the antenna, dark, so that the face reads as
 // light strokes on dark and the head's edge stands out on a light panel.
-QList<QPainterPath> backingOf(const QList<QPainterPath>& parts, qreal rim = kRim) {
+QList<QPainterPath> backingOf(const QList<QPainterPath>& parts) {
     QPainterPath head;
     head.addRoundedRect(QRectF(0.75, up(2.3 + 12.7) - 0.75, 16.5, 14.2), 5.75, 5.75);
-    QList<QPainterPath> backing{stroked(head, 2 * rim, Qt::RoundCap, Qt::RoundJoin), head};
+    QList<QPainterPath> backing{stroked(head, 2 * kRim, Qt::RoundCap, Qt::RoundJoin), head};
     for (const QPainterPath& part : {parts[1], parts[2]}) {
-        backing.append(stroked(part, 2 * rim, Qt::RoundCap, Qt::RoundJoin));
+        backing.append(stroked(part, 2 * kRim, Qt::RoundCap, Qt::RoundJoin));
         backing.append(part);
     }
     return backing;
@@ -148,48 +146,46 @@ QImage menuBarLogoImage(int pixels, const std::optional<QColor>& color) {
 QByteArray menuBarLogoSvg() {
     const QList<QPainterPath> parts = menuBarLogoParts();
     QByteArray backing;
+    QByteArray shade;
     for (const QPainterPath& part : backingOf(parts)) {
         backing += "<path class=\"backing\" style=\"fill:currentColor\" d=\"" + svgPath(part) + "\"/>\n";
-    }
-    QByteArray gtkBacking;
-    for (const QPainterPath& part : backingOf(parts, kGtkRim)) {
-        gtkBacking += "<path style=\"fill:none\" d=\"" + svgPath(part) + "\"/>\n";
+        shade += "<path class=\"shade\" style=\"fill:none\" d=\"" + svgPath(part) + "\"/>\n";
     }
     QByteArray shapes;
     for (const QPainterPath& part : parts) {
         shapes += "<path class=\"ColorScheme-Text\" style=\"fill:currentColor\" d=\"" + svgPath(part) + "\"/>\n";
     }
-    const auto grey = [](const QColor& colour) { return QByteArray::number(colour.redF(), 'f', 3); };
-    const QByteArray table = "tableValues=\"" + grey(kLight) + " " + grey(kDark) + "\"";
-    // Where nothing recolours the file, the light head sits on the dark backing. KDE and LXQt paint the backing in
-    // their panel's background colour. GTK sets the fill of every path and rectangle to its text colour with
-    // !important: the more specific rule keeps the backing dark, and over it GTK fills the paths left unfilled here,
-    // which the filter turns into the far end from that colour. A GTK panel that switches to dark without drawing its
-    // icons again (XFCE's own dark mode) shows its old dark head on a light backing, not dark on dark.
+    const QByteArray light = kLight.name().toLatin1();
+    const QByteArray dark = kDark.name().toLatin1();
+    // Where nothing recolours the file, the light head sits on the dark backing; KDE and LXQt paint the backing in
+    // their panel's background colour. GTK fills every path and rectangle with its text colour and draws the file
+    // inside an SVG of its own, which the "svg svg" rules match alone: there the backing turns light and the shade
+    // over it covers it as far as the text colour is light (the mask's rectangle takes that colour too). So the head
+    // reads on its backing whatever the colour, also on a GTK panel that switches to dark without drawing its icons
+    // again (XFCE's own dark mode).
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"18\" height=\"18\" viewBox=\"0 0 18 18\">\n"
            "<style id=\"current-color-scheme\" type=\"text/css\">\n"
            ".ColorScheme-Text { color:" +
-           kLight.name().toLatin1() +
+           light +
            "; }\n"
            ".ColorScheme-Background { color:" +
-           kDark.name().toLatin1() +
+           dark +
            "; }\n"
            "</style>\n"
            "<style type=\"text/css\">\n"
            "path.backing { fill:currentColor !important; }\n"
+           "svg svg path.backing { fill:" +
+           light +
+           " !important; }\n"
+           "svg svg path.shade { fill:" +
+           dark +
+           " !important; }\n"
            "</style>\n"
-           "<defs>\n"
-           "<filter id=\"far\" filterUnits=\"userSpaceOnUse\" x=\"0\" y=\"0\" width=\"18\" height=\"18\" "
-           "color-interpolation-filters=\"sRGB\">\n"
-           "<feColorMatrix type=\"matrix\" values=\"0.2126 0.7152 0.0722 0 0 0.2126 0.7152 0.0722 0 0 "
-           "0.2126 0.7152 0.0722 0 0 0 0 0 1 0\"/>\n"
-           "<feComponentTransfer><feFuncR type=\"discrete\" " +
-           table + "/><feFuncG type=\"discrete\" " + table + "/><feFuncB type=\"discrete\" " + table +
-           "/></feComponentTransfer>\n"
-           "</filter>\n"
-           "</defs>\n"
+           "<mask id=\"text-colour\" maskUnits=\"userSpaceOnUse\" x=\"0\" y=\"0\" width=\"18\" height=\"18\">\n"
+           "<rect width=\"18\" height=\"18\" style=\"fill:none\"/>\n"
+           "</mask>\n"
            "<g class=\"ColorScheme-Background\">\n" +
-           backing + "</g>\n<g filter=\"url(#far)\">\n" + gtkBacking + "</g>\n" + shapes + "</svg>\n";
+           backing + "</g>\n<g mask=\"url(#text-colour)\">\n" + shade + "</g>\n" + shapes + "</svg>\n";
 }
 
 }  // namespace tavix

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "platform/qt/desktop_window.h"
+
 namespace tavix {
 
 void QtApplication::activate() {
@@ -10,7 +12,7 @@ void QtApplication::activate() {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->isWindow() && !window->inherits("QMenu")) {
             window->raise();
-            window->activateWindow();
+            requestActivation(window);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 
+#include "platform/qt/desktop_window.h"
+
 namespace tavix {
 namespace {
 
@@ -21,6 +23,14 @@ QVariantMap ownPlatformData() {
         data.insert(QStringLiteral("desktop-startup-id"), id);
     }
     return data;
+}
+
+// The launcher's token, for the window that comes forward: "activation-token", or from launchers that predate it
+// "desktop-startup-id" (on X11 a startup notification id, which nothing there takes as a token).
+void offerLauncherToken(const QVariantMap& platformData) {
+    QString token = platformData.value(QStringLiteral("activation-token")).toString();
+    if (token.isEmpty()) token = platformData.value(QStringLiteral("desktop-startup-id")).toString();
+    offerActivationToken(token);
 }
 
 }  // namespace
@@ -53,23 +63,10 @@ InstanceClaim SessionInstance::claim(ApplicationDelegate& delegate) {
     return InstanceClaim::another;
 }
 
-template <typename Step>
-void SessionInstance::withActivationToken(const QVariantMap& platformData, Step step) {
-    // Qt presents the token when it next raises a window and then clears the variable; clear it in any case, so no
-    // child program inherits a stale one. X11 has no use for it and ignores it.
-    const QString token = platformData.value(QStringLiteral("activation-token")).toString();
-    if (token.isEmpty()) {
-        step();
-        return;
-    }
-    qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-    step();
-    qunsetenv("XDG_ACTIVATION_TOKEN");
-}
-
 void SessionInstance::Activate(const QVariantMap& platformData) {
     if (delegate_ == nullptr) return;
-    withActivationToken(platformData, [this] { delegate_->reopen(); });
+    offerLauncherToken(platformData);
+    delegate_->reopen();
 }
 
 void SessionInstance::Open(const QStringList&, const QVariantMap& platformData) {
@@ -79,10 +76,9 @@ void SessionInstance::Open(const QStringList&, const QVariantMap& platformData) 
 
 void SessionInstance::ActivateAction(const QString& name, const QVariantList&, const QVariantMap& platformData) {
     if (delegate_ == nullptr) return;
-    std::optional<ActionRefusal> refusal;
-    withActivationToken(platformData, [&] { refusal = delegate_->activateAction(name.toStdString()); });
+    offerLauncherToken(platformData);
     // A command that may not run now does nothing, and the caller learns why.
-    if (refusal) {
+    if (const std::optional<ActionRefusal> refusal = delegate_->activateAction(name.toStdString())) {
         sendErrorReply(refusal->unknown ? QDBusError::InvalidArgs : QDBusError::AccessDenied,
                        QString::fromStdString(refusal->reason));
     }

@@ -33,11 +33,6 @@ class SessionInstance final : public QObject, protected QDBusContext {
     void ActivateAction(const QString& name, const QVariantList& parameter, const QVariantMap& platformData);
 
   private:
-    // Runs `step` with the launcher's activation token in XDG_ACTIVATION_TOKEN, where Qt's Wayland window raise
-    // looks for it, so the compositor lets our window come forward.
-    template <typename Step>
-    void withActivationToken(const QVariantMap& platformData, Step step);
-
     std::optional<QDBusConnection> bus_;
     ApplicationDelegate* delegate_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/qt/artwork.h"
+#include "platform/qt/desktop_window.h"
 #include "platform/qt/tavix_button.h"
 
 namespace tavix {
@@ -184,7 +185,7 @@ void SettingsWindow::present(bool centre) {
     }
     window_->showNormal();
     window_->raise();
-    window_->activateWindow();
+    requestActivation(window_.get());
 }
 
 }  // namespace tavix

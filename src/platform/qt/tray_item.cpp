@@ -8,12 +8,15 @@
 #include <QFile>
 #include <QMenu>
 #include <QProxyStyle>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QtEndian>
 
+#include <algorithm>
+
 #include "platform/qt/artwork.h"
-#include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/menu_bar_icon.h"
+#include "platform/qt/sni/dbus_menu.h"
 #include "platform/qt/sni/status_notifier_item.h"
 #include "platform/qt/tray_host.h"
 
@@ -23,6 +26,7 @@ namespace {
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 const QString kMenuPath = QStringLiteral("/MenuBar");
 const QString kSymbolicIcon = QStringLiteral("app.tavix.menu-symbolic");
+const QString kAppIcon = QStringLiteral("app.tavix.menu");
 constexpr int kXEmbedPollMs = 500;
 // A panel that offers both kinds of tray (XFCE) brings up its StatusNotifier watcher moments after its XEmbed tray.
 constexpr qint64 kXEmbedGraceMs = 1500;
@@ -38,7 +42,7 @@ QString iconThemePath() {
 // For panels that do not find the themed icon: the drawing that reads on any background, square sizes only.
 StatusNotifierItem::Icon itemIcon() {
     StatusNotifierItem::Icon icon{kSymbolicIcon, iconThemePath(), {}};
-    for (int size : {16, 22, 24, 32, 44, 48, 64}) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
         const QImage image = menuBarLogoImage(size, std::nullopt);
         QByteArray pixels(qsizetype(size) * size * 4, Qt::Uninitialized);
         auto* out = reinterpret_cast<uchar*>(pixels.data());
@@ -50,13 +54,19 @@ StatusNotifierItem::Icon itemIcon() {
     return icon;
 }
 
-// The header row's logo at 17 pixels, sharp on a scaled desktop.
-QByteArray logoPng() {
-    const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !logo(17, ratio).save(&buffer, "PNG")) return {};
-    return png;
+// The header row's logo, 17 units. As a PNG at twice that, or at our pixel ratio when higher: hosts scale a picture
+// down well and up badly, and the panel's scale need not be ours. By name too where the desktop's icon theme has the
+// application's icon (unless a Tavix.png replaces the logo): GTK's menus draw a PNG at one pixel per unit whatever
+// the scale, a themed icon at the scale.
+DBusMenu::Logo menuLogo() {
+    const qreal ratio = std::max(2.0, qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0);
+    DBusMenu::Logo drawn;
+    QBuffer buffer(&drawn.png);
+    if (!buffer.open(QIODevice::WriteOnly) || !logo(17, ratio).save(&buffer, "PNG")) drawn.png.clear();
+    const QString themed = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                  QStringLiteral("icons/hicolor/48x48/apps/") + kAppIcon + ".png");
+    if (!themed.isEmpty() && !logoReplaced()) drawn.iconName = kAppIcon;
+    return drawn;
 }
 
 // Menu texts treat "&" as a mnemonic marker and a tab as the start of a shortcut.
@@ -127,7 +137,7 @@ void TrayItem::exportItem(const QString& title) {
     // The name keeps Qt's own tray backend from ever registering a second item under it.
     service_ = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
     if (!bus_.registerService(service_)) service_ = bus_.baseService();
-    dbusMenu_ = new DBusMenu(*delegate_, &logoPng, this);
+    dbusMenu_ = new DBusMenu(*delegate_, &menuLogo, this);
     item_ = new StatusNotifierItem(
         title, QDBusObjectPath(kMenuPath), &itemIcon,
         [this] {

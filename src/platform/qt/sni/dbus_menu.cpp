@@ -15,6 +15,7 @@ const QString kEnabled = QStringLiteral("enabled");
 const QString kToggleType = QStringLiteral("toggle-type");
 const QString kToggleState = QStringLiteral("toggle-state");
 const QString kIconData = QStringLiteral("icon-data");
+const QString kIconName = QStringLiteral("icon-name");
 const QString kChildrenDisplay = QStringLiteral("children-display");
 
 // dbusmenu reads "_" as a mnemonic marker and "__" as an underscore; nothing else is special.
@@ -47,7 +48,7 @@ const QVariantMap& rootProperties() {
 
 }  // namespace
 
-DBusMenu::DBusMenu(StatusItemDelegate& delegate, std::function<QByteArray()> logo, QObject* parent)
+DBusMenu::DBusMenu(StatusItemDelegate& delegate, std::function<Logo()> logo, QObject* parent)
     : QObject(parent), delegate_(delegate), logo_(std::move(logo)) {
     registerDBusTypes();
 }
@@ -71,7 +72,8 @@ QVariantMap DBusMenu::propertiesOf(const MenuRow& row) const {
         properties.insert(kToggleState, *row.checked ? 1 : 0);
     }
     // The logo is drawn when a host first asks for it, not before: a menu nobody opens never loads the fonts.
-    if (row.logo && !logoPng_.isEmpty()) properties.insert(kIconData, logoPng_);
+    if (row.logo && !drawnLogo_.png.isEmpty()) properties.insert(kIconData, drawnLogo_.png);
+    if (row.logo && !drawnLogo_.iconName.isEmpty()) properties.insert(kIconName, drawnLogo_.iconName);
     return properties;
 }
 
@@ -112,12 +114,15 @@ const DBusMenu::Item* DBusMenu::find(int id) const {
 }
 
 void DBusMenu::drawLogo() {
-    logoPng_ = logo_ ? logo_() : QByteArray();
+    drawnLogo_ = logo_ ? logo_() : Logo();
     logoDrawn_ = true;
 }
 
 void DBusMenu::drawLogoFor(const QStringList& propertyNames) {
-    if (logoDrawn_ || (!propertyNames.isEmpty() && !propertyNames.contains(kIconData))) return;
+    if (logoDrawn_ ||
+        (!propertyNames.isEmpty() && !propertyNames.contains(kIconData) && !propertyNames.contains(kIconName))) {
+        return;
+    }
     drawLogo();
     // The reply that asked for it carries it: no signal.
     for (Item& item : items_) {

@@ -28,9 +28,13 @@ class DBusMenu final : public QObject, protected QDBusContext {
     Q_PROPERTY(QStringList IconThemePath READ iconThemePath CONSTANT)
 
   public:
-    // `logo` draws the header row's logo as PNG; it is drawn again each time the menu is about to show, so that a
-    // new logo file shows at the next opening.
-    DBusMenu(StatusItemDelegate& delegate, std::function<QByteArray()> logo, QObject* parent = nullptr);
+    // The header row's logo: a PNG, and the name of the same in the icon theme where it has it.
+    struct Logo {
+        QByteArray png;
+        QString iconName;
+    };
+    // `logo` is called again each time the menu is about to show, so that a new logo file shows at the next opening.
+    DBusMenu(StatusItemDelegate& delegate, std::function<Logo()> logo, QObject* parent = nullptr);
 
     void setRows(const std::vector<MenuRow>& rows);
     uint revision() const { return revision_; }
@@ -76,8 +80,8 @@ class DBusMenu final : public QObject, protected QDBusContext {
     void fail(const QString& message);
 
     StatusItemDelegate& delegate_;
-    std::function<QByteArray()> logo_;
-    QByteArray logoPng_;
+    std::function<Logo()> logo_;
+    Logo drawnLogo_;
     bool logoDrawn_ = false;
     std::vector<MenuRow> rows_;
     std::vector<Item> items_;

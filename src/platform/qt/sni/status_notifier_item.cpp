@@ -5,6 +5,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+#include "platform/qt/desktop_window.h"
+
 namespace tavix {
 namespace {
 
@@ -45,6 +47,10 @@ void StatusNotifierItem::Activate(int, int) {
 void StatusNotifierItem::ContextMenu(int, int) {}
 void StatusNotifierItem::SecondaryActivate(int, int) {}
 void StatusNotifierItem::Scroll(int, const QString&) {}
+
+void StatusNotifierItem::ProvideXdgActivationToken(const QString& token) {
+    offerActivationToken(token);
+}
 
 StatusNotifierRegistration::StatusNotifierRegistration(QDBusConnection bus, QString item, QObject* parent)
     : QObject(parent),

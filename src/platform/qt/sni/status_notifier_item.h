@@ -68,6 +68,9 @@ class StatusNotifierItem final : public QObject {
     void Activate(int x, int y);
     void SecondaryActivate(int x, int y);
     void Scroll(int delta, const QString& orientation);
+    // Hosts that have one call this just before Activate: the token that lets the window that opens take the focus
+    // on Wayland.
+    void ProvideXdgActivationToken(const QString& token);
 
   Q_SIGNALS:
     void NewTitle();
