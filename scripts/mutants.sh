@@ -2,8 +2,9 @@
 # Plants the one-line faults of scripts/mutants.txt in the product, one at a time: rebuilds, runs the fast tests
 # (everything but the real panels) and prints each fault no test caught. Run it before and after changing tests.
 #   scripts/mutants.sh [PATTERN]     only the faults whose line holds PATTERN
-# Warnings are not errors there, so a fault that leaves a name unused still builds. It works on the files of this tree and puts each back after its fault (and on Ctrl-C), and builds in
-# build/mutants, so run it in a tree you are not editing (a `git worktree add` of your branch does).
+# It works on the files of this tree and puts each back after its fault (and on Ctrl-C), and builds in
+# build/mutants (where warnings are not errors, so a fault that leaves a name unused still builds): run it in a tree
+# you are not editing (a `git worktree add` of your branch does).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 list=scripts/mutants.txt
