@@ -110,7 +110,7 @@ std::vector<Expected> modelMenu(const MenuInputs& in, const Status& status) {
     info("Tavix Link · " + in.connectionLabel);
     const auto url = parseUrl(in.server);
     info(url && url->host ? *url->host : in.server);
-    if (in.operation) info("Working…");
+    if (in.now.operation) info("Working…");
     if (in.fresh && status.error && !status.error->empty()) {
         info(std::string(displayPrefix(*status.error, kErrorRowCharacters)));
     }
@@ -127,22 +127,22 @@ std::vector<Expected> modelMenu(const MenuInputs& in, const Status& status) {
         info(status.computer ? "Computer tasks available" : "Sign in to Claude or Codex CLI");
     }
     line();
-    const bool idle = !in.operation;
+    const bool idle = !in.now.operation;
     action("Connection & Settings…", Command::showSettings, true);
     action("Open Devices…", Command::openDevices, true);
-    action("Pair / Change Account…", Command::pairAccount, idle && !in.working);
+    action("Pair / Change Account…", Command::pairAccount, idle && !in.now.working);
     action("Pair Android over Wi-Fi…", Command::pairPhone, idle);
     action("Connect Android over Wi-Fi…", Command::connectPhone, idle);
     action("USB Setup Help…", Command::usbHelp, true);
     line();
-    action(in.paused ? "Resume New Tasks" : "Pause New Tasks", Command::togglePause, in.paired);
-    action("Restart Local Bridge", Command::restart, idle && !in.working && in.paired);
+    action(in.paused ? "Resume New Tasks" : "Pause New Tasks", Command::togglePause, in.now.paired);
+    action("Restart Local Bridge", Command::restart, idle && !in.now.working && in.now.paired);
     action("Start at Login", Command::toggleLogin, true);
     line();
     action("macOS Permissions…", Command::permissions, true);
     action("View Logs…", Command::logs, true);
     action("Update Instructions…", Command::updateHelp, true);
-    action("Disconnect This Mac…", Command::disconnect, in.paired && !in.working && idle);
+    action("Disconnect This Mac…", Command::disconnect, in.now.paired && !in.now.working && idle);
     line();
     action("Quit Menu Bar App", Command::quit, true);
     return rows;
@@ -211,7 +211,7 @@ void checkMenu(const MenuInputs& in, const Status& status) {
 
     // The error row: a prefix of the error, at most 90 characters, the whole error when it is that short.
     if (in.fresh && status.error && !status.error->empty()) {
-        const std::size_t at = in.operation ? 3 : 2;
+        const std::size_t at = in.now.operation ? 3 : 2;
         const std::string& title = menu[at].title;
         FUZZ_CHECK(status.error->rfind(title, 0) == 0);
         FUZZ_CHECK(characters(title) <= kErrorRowCharacters);
@@ -291,7 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkLabels(paired, paused, status, now);
         MenuInputs in = menuInputs(status, now, paired, paused);
         in.loginDisabled = loginDisabled;
-        in.operation = operation;
+        in.now.operation = operation;
         in.server = server;
         checkMenu(in, status);
     }
