@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/system/files.h"
+#include "platform/system/utf8.h"
 
 namespace tavix {
 namespace {
@@ -259,7 +260,7 @@ std::string phoneLines(const Status& status) {
     std::string lines;
     for (const auto& device : status.devices) {
         if (!lines.empty()) lines += '\n';
-        lines += device.model + " · " + device.state;
+        lines += displayable(device.model, true) + " · " + displayable(device.state, true);
     }
     if (status.moreDevices > 0) lines += '\n' + morePhones(status.moreDevices);
     return lines;

@@ -59,7 +59,8 @@ class StatusFile {
 bool isFresh(const Status& status, double nowMs);
 // Fresh and "busy" is a non-empty text.
 bool isWorking(const Status& status, double nowMs);
-// One line per phone, "model · state", joined by line feeds, then the count of the others.
+// One line per phone, "model · state", joined by line feeds, then the count of the others; what the bridge wrote
+// shown safely (see displayable()).
 std::string phoneLines(const Status& status);
 // "…and N more phones" ("phone" for one).
 std::string morePhones(std::size_t count);
