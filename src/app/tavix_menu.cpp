@@ -54,7 +54,11 @@ bool TavixMenu::working() const {
 }
 
 std::string TavixMenu::connectionLabel() const {
-    return tavix::connectionLabel(paired(), paused(), status_, ports_.clock.nowMilliseconds());
+    return tavix::connectionLabel(connection());
+}
+
+Connection TavixMenu::connection() const {
+    return tavix::connection(paired(), paused(), status_, ports_.clock.nowMilliseconds());
 }
 
 void TavixMenu::applicationDidFinishLaunching() {

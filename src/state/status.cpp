@@ -270,13 +270,37 @@ std::string morePhones(std::size_t count) {
     return "…and " + std::to_string(count) + (count == 1 ? " more phone" : " more phones");
 }
 
-std::string connectionLabel(bool paired, bool paused, const Status& status, double nowMs) {
-    if (!paired) return "Not paired";
+Connection connection(bool paired, bool paused, const Status& status, double nowMs) {
+    if (!paired) return Connection::notPaired;
     bool working = isWorking(status, nowMs);
-    if (paused) return working ? "Pausing · current task finishing" : "Paused";
-    if (!isFresh(status, nowMs)) return "Bridge not running";
-    if (status.connected) return working ? "Task in progress" : "Connected";
-    return "Server unreachable";
+    if (paused) return working ? Connection::pausing : Connection::paused;
+    if (!isFresh(status, nowMs)) return Connection::notRunning;
+    if (status.connected) return working ? Connection::task : Connection::connected;
+    return Connection::unreachable;
+}
+
+std::string connectionLabel(Connection state) {
+    switch (state) {
+        case Connection::notPaired:
+            return "Not paired";
+        case Connection::pausing:
+            return "Pausing · current task finishing";
+        case Connection::paused:
+            return "Paused";
+        case Connection::notRunning:
+            return "Bridge not running";
+        case Connection::task:
+            return "Task in progress";
+        case Connection::connected:
+            return "Connected";
+        case Connection::unreachable:
+            return "Server unreachable";
+    }
+    return {};
+}
+
+std::string connectionLabel(bool paired, bool paused, const Status& status, double nowMs) {
+    return connectionLabel(connection(paired, paused, status, nowMs));
 }
 
 }  // namespace tavix
