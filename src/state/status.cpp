@@ -1,85 +1,17 @@
 #include "state/status.h"
 
-#include <simdjson.h>
 #include <nlohmann/json.hpp>
 
 #include "platform/system/files.h"
 #include "platform/system/utf8.h"
+#include "state/status_reader.h"
 
 namespace tavix {
 namespace {
 
-using simdjson::dom::element;
-
-// simdjson stops at the nesting depth it was built for; a text that deep is not read by either reader.
-constexpr std::size_t kMaxDepth = simdjson::DEFAULT_MAX_DEPTH;
-
-// Larger texts go to the streaming reader: simdjson's document takes some ten times the text's size in memory,
-// and its parser keeps that room for the next reading.
-constexpr std::size_t kMaxDocumentBytes = 64 * 1024;
-
-std::optional<std::string> textOf(element value) {
-    std::string_view text;
-    if (value.get(text) != simdjson::SUCCESS) return std::nullopt;
-    return std::string(text);
-}
-
-bool isTrue(element value) {
-    bool flag = false;
-    return value.get(flag) == simdjson::SUCCESS && flag;
-}
-
-// Devices count only as an array whose every element is an object.
-void readDevices(element value, Status& status) {
-    status.devices.clear();
-    status.moreDevices = 0;
-    simdjson::dom::array list;
-    if (value.get(list) != simdjson::SUCCESS) return;
-    for (element item : list) {
-        simdjson::dom::object object;
-        if (item.get(object) != simdjson::SUCCESS) {
-            status.devices.clear();
-            status.moreDevices = 0;
-            return;
-        }
-        if (status.devices.size() == kMaxPhoneRows) {
-            ++status.moreDevices;
-            continue;
-        }
-        Device& device = status.devices.emplace_back();
-        for (auto [key, field] : object) {
-            if (key == "model") device.model = textOf(field).value_or("Android");
-            if (key == "state") device.state = textOf(field).value_or("unknown");
-            if (key == "screen") device.screen = textOf(field).value_or("connected");
-        }
-    }
-}
-
-Status statusOf(simdjson::dom::object object) {
-    Status status;
-    // Every occurrence is applied in order, so a repeated key ends with its last value.
-    for (auto [key, value] : object) {
-        if (key == "at") {
-            double at = 0;
-            status.at = value.is_number() && value.get(at) == simdjson::SUCCESS ? at : 0;
-        } else if (key == "busy") {
-            status.busy = textOf(value);
-        } else if (key == "connected") {
-            status.connected = isTrue(value);
-        } else if (key == "computer") {
-            status.computer = isTrue(value);
-        } else if (key == "error") {
-            status.error = textOf(value);
-        } else if (key == "devices") {
-            readDevices(value, status);
-        }
-    }
-    return status;
-}
-
-// The same reading as statusOf(), from nlohmann/json's event stream: one pass, no document, memory for the values
-// kept only. It takes what simdjson does not: integers beyond 64 bits (JSON sets no bound, and Node writes them up
-// to 1e21 in full), which it keeps as doubles, and texts of any size.
+// The reading from nlohmann/json's event stream: one pass, no document, memory for the values kept only. It takes
+// integers beyond 64 bits (JSON sets no bound, and Node writes them up to 1e21 in full), which it keeps as doubles,
+// and texts of any size.
 class StatusEvents final : public nlohmann::json_sax<nlohmann::json> {
   public:
     Status status;
@@ -151,7 +83,7 @@ class StatusEvents final : public nlohmann::json_sax<nlohmann::json> {
             deviceValue(Kind::container);
         }
         ++depth_;
-        tooDeep_ = tooDeep_ || depth_ > kMaxDepth;
+        tooDeep_ = tooDeep_ || depth_ > kMaxStatusDepth;
         return !tooDeep_;
     }
 
@@ -208,6 +140,8 @@ class StatusEvents final : public nlohmann::json_sax<nlohmann::json> {
     string_t* text_ = nullptr;
 };
 
+}  // namespace
+
 Status streamStatus(std::string_view text) {
     // A NUL byte is never part of JSON text, but nlohmann/json takes it for the end and would read what precedes.
     if (text.find('\0') != std::string_view::npos) return {};
@@ -216,19 +150,10 @@ Status streamStatus(std::string_view text) {
     return complete && events.readObject() ? std::move(events.status) : Status{};
 }
 
-}  // namespace
-
 Status parseStatus(std::string_view text) {
     // A byte-order mark may lead UTF-8 JSON text; simdjson does not take one.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    if (text.size() > kMaxDocumentBytes) return streamStatus(text);
-    // Parsed afresh at every refresh for the life of the process: simdjson keeps that a fraction of the cost of
-    // reading the file. One parser per thread reuses its buffers.
-    thread_local simdjson::dom::parser parser(kMaxDocumentBytes);
-    simdjson::dom::object object;
-    const auto error = parser.parse(text.data(), text.size()).get(object);
-    if (error == simdjson::NUMBER_ERROR) return streamStatus(text);
-    return error == simdjson::SUCCESS ? statusOf(object) : Status{};
+    return text.size() > kMaxDocumentBytes ? streamStatus(text) : parseSmallStatus(text);
 }
 
 Status readStatusFile(const char* path) {
