@@ -21,6 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool valid = isValidUtf8(text);
     FUZZ_CHECK(valid == fuzz::utf8procValid(text));
 
+    // Shown safely: nothing left to act on a display, and the same a second time.
+    for (const bool oneLine : {false, true}) {
+        const std::string shown = displayable(text, oneLine);
+        FUZZ_CHECK(fuzz::inert(shown, oneLine));
+        FUZZ_CHECK(displayable(shown, oneLine) == shown);
+    }
+    // Cut where a piece ends, the text shows as it does whole.
+    const std::size_t whole = completeLength(text.substr(0, text.size() / 2));
+    FUZZ_CHECK(displayable(text.substr(0, whole), false) + displayable(text.substr(whole), false) ==
+                   displayable(text, false) ||
+               !valid);
+
     // In pieces of one size, and in pieces that grow, the verdict is the same.
     Utf8Validator even;
     for (std::size_t at = 0; at < text.size(); at += piece) even.feed(std::string_view(text).substr(at, piece));

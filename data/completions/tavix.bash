@@ -3,10 +3,16 @@
 _tavix() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words
     if ((COMP_CWORD == 1)); then
-        words="status pair phone pause resume restart login disconnect logs devices --help --version"
+        words="status wait pair phone pause resume restart login disconnect logs devices help --no-input --no-color"
+        words+=" --help --version"
     else
         case ${COMP_WORDS[1]} in
         status) words="--json --watch --help" ;;
+        wait)
+            [[ $prev == --timeout ]] && return
+            words="--timeout --help"
+            ;;
+        help) ((COMP_CWORD == 2)) && words="status wait pair phone pause resume restart login disconnect logs devices" ;;
         pair)
             [[ $prev == --server ]] && return
             words="--server --help"
@@ -22,7 +28,10 @@ _tavix() {
             ;;
         login) ((COMP_CWORD == 2)) && words="on off" ;;
         disconnect) words="--yes --help" ;;
-        logs) words="--follow --help" ;;
+        logs)
+            [[ $prev == -n || $prev == --lines ]] && return
+            words="--lines --follow --help"
+            ;;
         devices) words="--open --help" ;;
         *) words="--help" ;;
         esac

@@ -83,10 +83,6 @@ std::optional<std::string> pairedGuid(std::string_view output) {
     return std::string(guid);
 }
 
-bool lacksMdns(std::int32_t status, std::string_view output) {
-    return status != 0 && output.find("unknown command") != std::string_view::npos;
-}
-
 }  // namespace tavix
 
 namespace tavix {
@@ -145,11 +141,8 @@ void QrPairing::listServices() {
 void QrPairing::listed(const ProcessResult& result) {
     switch (stage_) {
         case Stage::probing:
-            if (lacksMdns(result.status, result.output)) {
-                return finish(std::string(kUnavailable),
-                              "Pairing a phone by QR code needs adb 30 or later (Android SDK platform-tools); “" +
-                                  adb_ + "” has no “mdns” command. Install platform-tools and name their adb in " +
-                                  host_.state().entry("config").string() + " (ADB=/path/to/platform-tools/adb).",
+            if (adbLacksCommand(result.status, result.output)) {
+                return finish(std::string(kUnavailable), olderAdbText(adb_, host_.state().entry("config")),
                               Outcome::failed);
             }
             if (result.status != 0) {

@@ -31,9 +31,6 @@ std::optional<std::string> announcedAddress(std::string_view listing, std::strin
 // The name under which a phone paired by `adb pair` announces itself: its "[guid=…]".
 std::optional<std::string> pairedGuid(std::string_view output);
 
-// adb answered that it has no "mdns" command (the Android platform tools before version 30).
-bool lacksMdns(std::int32_t status, std::string_view output);
-
 // The whole pairing by QR code, as one operation: shows the code, waits for the phone to announce itself, pairs
 // with `adb pair` (the password on standard input), then connects with `adb connect` once the phone announces its
 // connection address. Every outcome ends in one alert. Main thread only.

@@ -20,6 +20,16 @@ std::optional<std::string> adbPath(const Config& config) {
     return adb->second;
 }
 
+bool adbLacksCommand(std::int32_t status, std::string_view output) {
+    return status != 0 && contains(output, "unknown command");
+}
+
+std::string olderAdbText(const std::string& adb, const std::filesystem::path& config) {
+    return "Pairing a phone over Wi-Fi needs adb 30 or later (Android SDK platform-tools); “" + adb +
+           "” is older. Install platform-tools and name their adb in " + config.string() +
+           " (ADB=/path/to/platform-tools/adb).";
+}
+
 bool adbSucceeded(std::int32_t status, std::string_view output) {
     if (status != 0) return false;
     std::string lower(output);
@@ -61,17 +71,21 @@ void wireless(AndroidHost& host, bool pair) {
     // The code goes to adb on standard input only, never among its arguments.
     const std::optional<std::string> input = pair ? std::optional<std::string>((*answers)[1]) : std::nullopt;
     const std::vector<std::string> arguments{pair ? "pair" : "connect", address};
-    host.process(
-        *adb, arguments, input, {}, host.options().adbTimeout,
-        [&host, pair, command = quotedCommand(*adb, arguments)](std::int32_t status, const std::string& output) {
-            if (!adbSucceeded(status, output)) {
-                host.alert(std::string(kConnectionFailed), outputOrStatus(output, command, status), Outcome::failed);
-            } else if (pair) {
-                host.alert(std::string(kPhonePaired), output + std::string(kPairedHint), Outcome::done);
-            } else {
-                host.alert(std::string(kPhoneConnected), output, Outcome::done);
-            }
-        });
+    host.process(*adb, arguments, input, {}, host.options().adbTimeout,
+                 [&host, pair, adb = *adb, command = quotedCommand(*adb, arguments)](std::int32_t status,
+                                                                                     const std::string& output) {
+                     if (pair && adbLacksCommand(status, output)) {
+                         host.alert(std::string(kConnectionFailed), olderAdbText(adb, host.state().entry("config")),
+                                    Outcome::failed);
+                     } else if (!adbSucceeded(status, output)) {
+                         host.alert(std::string(kConnectionFailed), outputOrStatus(output, command, status),
+                                    Outcome::failed);
+                     } else if (pair) {
+                         host.alert(std::string(kPhonePaired), output + std::string(kPairedHint), Outcome::done);
+                     } else {
+                         host.alert(std::string(kPhoneConnected), output, Outcome::done);
+                     }
+                 });
 }
 
 }  // namespace tavix

@@ -10,6 +10,7 @@
 #include "platform/system/running_children.h"
 #include "platform/system/single_instance.h"
 #include "platform/system/url.h"
+#include "platform/system/utf8.h"
 #include "ui/help_actions.h"
 #include "ui/live_labels.h"
 #include "ui/status_menu.h"
@@ -53,7 +54,11 @@ bool TavixMenu::working() const {
 }
 
 std::string TavixMenu::connectionLabel() const {
-    return tavix::connectionLabel(paired(), paused(), status_, ports_.clock.nowMilliseconds());
+    return tavix::connectionLabel(connection());
+}
+
+Connection TavixMenu::connection() const {
+    return tavix::connection(paired(), paused(), status_, ports_.clock.nowMilliseconds());
 }
 
 void TavixMenu::applicationDidFinishLaunching() {
@@ -234,7 +239,7 @@ void TavixMenu::showSettings() {
         ports_.application.activate();
         return;
     }
-    ports_.settings.build(hostOrWhole(server()), *this);
+    ports_.settings.build(displayable(hostOrWhole(server()), true), *this);
     settingsBuilt_ = true;
     refresh();
     ports_.settings.present(/*centre=*/true);

@@ -85,6 +85,7 @@ class TavixMenu final : public StatusItemDelegate,
     bool fresh() const override;
     bool working() const override;
     std::string connectionLabel() const;
+    Connection connection() const;
 
     // Start-up, refresh and quit. claimInstance() may come first, before the display is reached: true when this
     // process is the session's one running copy (asked once; later calls give the same answer).

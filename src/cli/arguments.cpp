@@ -1,5 +1,9 @@
 #include "cli/arguments.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <map>
 
 namespace tavix::cli {
@@ -8,8 +12,59 @@ namespace {
 const std::map<std::string, Verb, std::less<>> kVerbs{
     {"status", Verb::status}, {"pair", Verb::pair},       {"phone", Verb::phone}, {"pause", Verb::pause},
     {"resume", Verb::resume}, {"restart", Verb::restart}, {"login", Verb::login}, {"disconnect", Verb::disconnect},
-    {"logs", Verb::logs},     {"devices", Verb::devices},
+    {"logs", Verb::logs},     {"devices", Verb::devices}, {"wait", Verb::wait},
 };
+
+// Edits from one word to the other: a letter added, dropped or changed, or two neighbours swapped.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// "unknown command 'WORD'", and the nearest known word when one is near enough to be a slip of the finger.
+std::string unknownWord(const std::string& what, const std::string& word, const std::vector<std::string>& known) {
+    std::string message = "unknown " + what + " '" + word + "'";
+    std::size_t best = std::min<std::size_t>(2, word.size() / 2) + 1;
+    std::string nearest;
+    for (const auto& candidate : known) {
+        if (const std::size_t distance = editDistance(word, candidate); distance < best) {
+            best = distance;
+            nearest = candidate;
+        }
+    }
+    return nearest.empty() ? message : message + " (did you mean '" + nearest + "'?)";
+}
+
+std::vector<std::string> commandNames() {
+    std::vector<std::string> names{"help"};
+    for (const auto& [name, verb] : kVerbs) names.push_back(name);
+    return names;
+}
+
+// A whole number, or a number of seconds above zero.
+std::optional<std::size_t> wholeNumber(const std::string& text) {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+std::optional<double> seconds(const std::string& text) {
+    // strtod, not from_chars: that would bring libm along at every start, for this one option.
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value <= 0) return std::nullopt;
+    return value;
+}
 
 bool isHelp(const std::string& argument) {
     return argument == "-h" || argument == "--help";
@@ -43,6 +98,16 @@ std::variant<Invocation, UsageError> readRest(Invocation invocation, const std::
             invocation.yes = true;
         } else if (verb == Verb::logs && (argument == "-f" || argument == "--follow")) {
             invocation.follow = true;
+        } else if (verb == Verb::logs && (argument == "-n" || argument == "--lines")) {
+            if (i + 1 >= rest.size() || !(invocation.lines = wholeNumber(rest[i + 1]))) {
+                return UsageError{argument + " needs a number of lines", verb};
+            }
+            ++i;
+        } else if (verb == Verb::wait && argument == "--timeout") {
+            if (i + 1 >= rest.size() || !(invocation.timeout = seconds(rest[i + 1]))) {
+                return UsageError{"--timeout needs a number of seconds above 0", verb};
+            }
+            ++i;
         } else if (verb == Verb::devices && argument == "--open") {
             invocation.open = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
@@ -70,23 +135,39 @@ std::variant<Invocation, UsageError> readRest(Invocation invocation, const std::
 
 }  // namespace
 
-std::variant<Invocation, UsageError> parseArguments(const std::vector<std::string>& arguments) {
+std::variant<Invocation, UsageError> parseArguments(const std::vector<std::string>& given) {
     Invocation invocation;
-    if (arguments.empty()) return UsageError{"a command is needed", Verb::none};
-    const std::string& first = arguments[0];
-    if (isHelp(first) || first == "help") {
-        invocation.help = true;
-        return invocation;
+    // What every command takes, wherever it stands.
+    std::vector<std::string> arguments;
+    for (const auto& argument : given) {
+        if (argument == "--no-color") {
+            invocation.noColour = true;
+        } else if (argument == "--no-input") {
+            invocation.noInput = true;
+        } else {
+            arguments.push_back(argument);
+        }
     }
+    if (arguments.empty()) return UsageError{"a command is needed", Verb::none};
+    // `tavix help COMMAND` is `tavix COMMAND --help`.
+    const bool helpWord = arguments[0] == "help";
+    if (helpWord || isHelp(arguments[0])) {
+        invocation.help = true;
+        if (!helpWord || arguments.size() == 1) return invocation;
+        arguments.erase(arguments.begin());
+    }
+    const std::string& first = arguments[0];
     if (first == "--version") {
         invocation.version = true;
         return invocation;
     }
     auto verb = kVerbs.find(first);
     if (verb == kVerbs.end()) {
-        return UsageError{(first[0] == '-' ? "unknown option '" : "unknown command '") + first + "'", Verb::none};
+        if (first[0] == '-') return UsageError{"unknown option '" + first + "'", Verb::none};
+        return UsageError{unknownWord("command", first, commandNames()), Verb::none};
     }
     invocation.verb = verb->second;
+    if (invocation.help) return invocation;
     std::size_t next = 1;
     if (invocation.verb == Verb::phone) {
         if (arguments.size() < 2 || isHelp(arguments[1])) {
@@ -99,7 +180,7 @@ std::variant<Invocation, UsageError> parseArguments(const std::vector<std::strin
         } else if (arguments[1] == "connect") {
             invocation.verb = Verb::phoneConnect;
         } else {
-            return UsageError{"unknown phone command '" + arguments[1] + "'", Verb::phone};
+            return UsageError{unknownWord("phone command", arguments[1], {"pair", "connect"}), Verb::phone};
         }
         next = 2;
     }
@@ -115,6 +196,7 @@ std::string usage(Verb verb) {
                    "\n"
                    "Commands:\n"
                    "  status [--json] [--watch]  the bridge's state, as the tray menu shows it\n"
+                   "  wait [--timeout SECONDS]   wait until the bridge is connected\n"
                    "  pair [--server URL]        pair this computer with a Tavix account\n"
                    "  phone pair [ADDRESS]       pair an Android phone with its pairing code\n"
                    "  phone pair --qr            pair an Android phone by QR code\n"
@@ -122,11 +204,14 @@ std::string usage(Verb verb) {
                    "  pause, resume              stop or start taking new tasks\n"
                    "  restart                    restart the local bridge\n"
                    "  login on|off               start the bridge at login, or not\n"
-                   "  disconnect [--yes]         stop the bridge and remove this computer's pairing\n"
-                   "  logs [-f]                  print the bridge's log, and follow it with -f\n"
+                   "  disconnect [--yes]         stop the bridge, remove this computer's pairing\n"
+                   "  logs [-n LINES] [-f]       print the bridge's log, and follow it with -f\n"
                    "  devices [--open]           print the address of the server's devices page\n"
+                   "  help [COMMAND]             this help, or one command's\n"
                    "\n"
-                   "Options:\n"
+                   "Options, for every command:\n"
+                   "  --no-input                 never ask: fail when an answer is missing\n"
+                   "  --no-color                 no colour (also NO_COLOR=1, TERM=dumb)\n"
                    "  -h, --help                 this help; 'tavix COMMAND --help' for one command\n"
                    "  --version                  the version\n"
                    "\n"
@@ -134,19 +219,30 @@ std::string usage(Verb verb) {
         case Verb::status:
             return "Usage: tavix status [--json] [--watch]\n"
                    "\n"
-                   "Prints what the tray menu shows, one line each: the connection, the server, the last error,\n"
-                   "the phones and computer tasks; then whether new tasks are paused, the bridge starts at login\n"
-                   "and this computer is paired.\n"
+                   "Prints what the tray menu shows, one line each: the connection, the server,\n"
+                   "the last error, the phones and computer tasks; then whether new tasks are\n"
+                   "paused, the bridge starts at login and this computer is paired.\n"
+                   "Exits with 0 when the bridge is connected (during a task or a pause too),\n"
+                   "else with 3.\n"
                    "\n"
-                   "  --json   one JSON object: connection, server, host, paired, paused, startAtLogin, fresh,\n"
-                   "           working, error, phones (model, state, label) and computer\n"
-                   "  --watch  print again whenever the state changes, and at least every 3 seconds\n";
+                   "  --json   one JSON object: connection, state, at, server, host, paired,\n"
+                   "           paused, startAtLogin, fresh, working, error, phones (model,\n"
+                   "           state, label), morePhones and computer\n"
+                   "  --watch  print again whenever a line changes, until interrupted\n";
+        case Verb::wait:
+            return "Usage: tavix wait [--timeout SECONDS]\n"
+                   "\n"
+                   "Waits until the bridge is connected, as after a pairing or a restart, and\n"
+                   "exits with 0 then. Exits with 1 when SECONDS pass first.\n"
+                   "\n"
+                   "  --timeout SECONDS  give up after this long (default: wait on)\n";
         case Verb::pair:
             return "Usage: tavix pair [--server URL]\n"
                    "\n"
-                   "Pairs this computer with a Tavix account, with a 6-digit code from the server's\n"
-                   "Devices → Link a computer. The first pairing also installs the bridge. Asks for the server\n"
-                   "(default: the current one) and the code, or reads them as lines from standard input.\n"
+                   "Pairs this computer with a Tavix account, with a 6-digit code from the\n"
+                   "server's Devices → Link a computer. The first pairing also installs the\n"
+                   "bridge. Asks for the server (default: the current one) and the code, on the\n"
+                   "terminal or as lines on standard input.\n"
                    "\n"
                    "  --server URL  the server's HTTPS address, instead of asking for it\n";
         case Verb::phone:
@@ -156,18 +252,20 @@ std::string usage(Verb verb) {
                    "       tavix phone pair --qr\n"
                    "       tavix phone connect [ADDRESS]\n"
                    "\n"
-                   "Pairs or connects an Android phone over Wi-Fi with adb. ADDRESS is HOST:PORT from the phone's\n"
-                   "Wireless debugging screen; it is asked for when missing. The pairing code is read from the\n"
-                   "terminal without echo, or as a line from standard input, never from the command line.\n"
+                   "Pairs or connects an Android phone over Wi-Fi with adb. ADDRESS is HOST:PORT\n"
+                   "from the phone's Wireless debugging screen; it is asked for when missing.\n"
+                   "The pairing code is read from the terminal without echo, or as a line on\n"
+                   "standard input, never from the command line. Needs adb 30 or later.\n"
                    "\n"
-                   "  --qr  show a QR code for the phone's \"Pair device with QR code\", then pair and connect\n"
-                   "        the phone that scans it (needs adb 30 or later)\n";
+                   "  --qr  show a QR code for the phone's \"Pair device with QR code\", then\n"
+                   "        pair and connect the phone that scans it\n";
         case Verb::pause:
         case Verb::resume:
             return "Usage: tavix pause\n"
                    "       tavix resume\n"
                    "\n"
-                   "Stops the bridge from taking new tasks (the current one finishes), or lets it take them again.\n";
+                   "Stops the bridge from taking new tasks (the current one finishes), or lets\n"
+                   "it take them again.\n";
         case Verb::restart:
             return "Usage: tavix restart\n"
                    "\n"
@@ -183,11 +281,13 @@ std::string usage(Verb verb) {
                    "\n"
                    "  -y, --yes  do not ask (needed when standard input is not a terminal)\n";
         case Verb::logs:
-            return "Usage: tavix logs [-f]\n"
+            return "Usage: tavix logs [-n LINES] [-f]\n"
                    "\n"
                    "Prints the bridge's log.\n"
                    "\n"
-                   "  -f, --follow  keep printing what the bridge adds, until Ctrl-C\n";
+                   "  -n, --lines LINES  only the last LINES lines\n"
+                   "  -f, --follow       keep printing what the bridge adds, until interrupted;\n"
+                   "                     waits for the log when there is none yet\n";
         case Verb::devices:
             return "Usage: tavix devices [--open]\n"
                    "\n"

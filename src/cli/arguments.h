@@ -21,6 +21,7 @@ enum class Verb {
     disconnect,
     logs,
     devices,
+    wait,
 };
 
 // What the command line asks for.
@@ -35,8 +36,12 @@ struct Invocation {
     bool follow = false;                 // logs -f
     bool open = false;                   // devices --open
     bool on = false;                     // login on
+    bool noColour = false;               // --no-color, anywhere
+    bool noInput = false;                // --no-input, anywhere
     std::optional<std::string> server;   // pair --server
     std::optional<std::string> address;  // phone pair / connect ADDRESS
+    std::optional<std::size_t> lines;    // logs -n
+    std::optional<double> timeout;       // wait --timeout, in seconds
 };
 
 struct UsageError {

@@ -1,8 +1,10 @@
 #include "cli/command_line.h"
 
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <variant>
 
 #include "app/tavix_menu.h"
@@ -16,14 +18,18 @@
 #include "platform/system/executable.h"
 #include "platform/system/running_children.h"
 #include "platform/system/system_clock.h"
+#include "platform/system/utf8.h"
 #include "state/state_watcher.h"
 #include "ui/help_actions.h"
 
 namespace tavix::cli {
 namespace {
 
-// After an interrupt: how long the children and requests under way get to end.
-constexpr auto kWindDown = std::chrono::seconds(3);
+// After an interrupt: the children's grace between SIGTERM and SIGKILL, and how long everything gets to end.
+constexpr std::chrono::milliseconds kInterruptGrace{200};
+constexpr std::chrono::milliseconds kWindDown{450};
+// Of the log, the most copied in one turn of the loop, which then looks for an interrupt.
+constexpr std::size_t kLogStep = 256 * 1024;
 
 Options optionsFor(const Settings& settings) {
     Options options;
@@ -52,18 +58,9 @@ class Session {
         // A pairing may run the set-up script for minutes, a phone command half a minute: say so to whoever watches.
         if (menu_.operation() && !qr_ && terminal_.inputIsTerminal()) terminal_.err() << "Working…\n" << std::flush;
         const auto idle = [this] { return !menu_.operation(); };
-        if (loop_.run(idle) == EventLoop::End::interrupted) {
-            // Nothing new begins and nothing more is said; what runs is asked to end, and given a moment to.
-            dialogs_.silence();
-            dialogs_.cancelPairing();
-            loop_.cancelTimers();
-            stopChildren(std::chrono::duration_cast<std::chrono::milliseconds>(kWindDown));
-            loop_.finish([&] { return idle() && !childrenRunning(); }, EventLoop::Clock::now() + kWindDown);
-            interrupted_ = true;
-            // The shell's prompt comes back on a line of its own, after the "^C" the terminal showed.
-            if (terminal_.inputIsTerminal()) terminal_.err() << '\n' << std::flush;
-            return endless_ ? kSuccess : kInterrupted;
-        }
+        if (loop_.run(idle) == EventLoop::End::interrupted || terminal_.interrupted()) return windDown();
+        // What the command gave up on ends with it: nothing of ours outlives the command.
+        if (childrenRunning()) endChildrenLeft();
         if (dialogs_.failed()) return kFailure;
         if (dialogs_.declined()) {
             printMessage(terminal_, false, "Cancelled", "");
@@ -75,12 +72,42 @@ class Session {
     bool interrupted() const { return interrupted_; }
 
   private:
+    // Nothing new begins and nothing more is said; what runs is asked to end, and given a moment to. Then the
+    // status that says which signal ended the command, as a shell gives it.
+    int windDown() {
+        const auto deadline = EventLoop::Clock::now() + kWindDown;
+        ending_ = true;
+        dialogs_.silence();
+        dialogs_.cancelPairing();
+        loop_.cancelTimers();
+        stopChildren(kInterruptGrace);
+        loop_.finish([this] { return !menu_.operation() && !childrenRunning(); }, deadline);
+        killChildren();
+        interrupted_ = true;
+        // The shell's prompt comes back on a line of its own, after the "^C" the terminal showed.
+        if (terminal_.inputIsTerminal()) terminal_.err() << '\n' << std::flush;
+        return 128 + terminal_.interruptSignal();
+    }
+
+    void endChildrenLeft() {
+        stopChildren(kInterruptGrace);
+        loop_.finish([] { return !childrenRunning(); }, EventLoop::Clock::now() + kWindDown);
+        killChildren();
+    }
+
     void begin(const Invocation& invocation) {
+        if (invocation.noInput) dialogs_.askNothing();
+        noInput_ = invocation.noInput;
         switch (invocation.verb) {
             case Verb::status:
                 return status(invocation.json, invocation.watch);
+            case Verb::wait:
+                return waitConnected(invocation.timeout);
             case Verb::pair:
                 if (invocation.server) dialogs_.answer("Server", *invocation.server);
+                dialogs_.howToAnswer(
+                    "give the server with --server URL; the code is read from standard input only, one line (echo "
+                    "CODE | tavix pair --server URL)");
                 perform(Command::pairAccount);
                 return;
             case Verb::phonePair:
@@ -96,7 +123,7 @@ class Session {
             case Verb::disconnect:
                 return disconnect(invocation.yes);
             case Verb::logs:
-                return logs(invocation.follow);
+                return logs(invocation.lines, invocation.follow);
             case Verb::devices:
                 return devices(invocation.open);
             case Verb::none:
@@ -105,8 +132,16 @@ class Session {
         }
     }
 
-    void say(const std::string& line) { terminal_.out() << line << '\n' << std::flush; }
+    void say(const std::string& line) { terminal_.out() << displayable(line, true) << '\n' << std::flush; }
     void fail(const std::string& title, const std::string& text) { menu_.alert(title, text, Outcome::failed); }
+
+    // Standard output takes no more (a full disk, say): a command that runs on stops there.
+    bool outputFailed() {
+        if (terminal_.out()) return false;
+        loop_.cancelTimers();
+        loop_.stop();
+        return true;
+    }
 
     // Runs the command when it may run now, else prints why not; true when it runs.
     bool perform(Command command) {
@@ -117,44 +152,97 @@ class Session {
 
     StatusReading reading() {
         menu_.readStatus();
-        return {menu_.menuRows(), menu_.status(), menu_.connectionLabel(), menu_.server(),        menu_.fresh(),
-                menu_.working(),  menu_.paired(), menu_.paused(),          !menu_.loginDisabled()};
+        return {menu_.menuRows(),         menu_.status(), menu_.connectionLabel(), menu_.connection(),
+                clock_.nowMilliseconds(), menu_.server(), menu_.fresh(),           menu_.working(),
+                menu_.paired(),           menu_.paused(), !menu_.loginDisabled()};
     }
 
-    void status(bool json, bool watch) {
-        printStatus(json, watch);
-        if (!watch) return;
-        endless_ = true;
-        // At every change, and on the timer as well: a status turns stale without any change.
-        every(settings_.watchInterval, [this, json] { printStatus(json, true); });
-        watcher_ = std::make_unique<StateWatcher>(menu_.root(), shownEntries(), [this, json] {
-            // A burst of changes queues one printing.
+    // Runs `check` now, at every change of the state files and on the timer besides (a status turns stale without
+    // any change).
+    void onEveryReading(std::function<void()> check) {
+        check();
+        every(settings_.watchInterval, check);
+        watcher_ = std::make_unique<StateWatcher>(menu_.root(), shownEntries(), [this, check] {
+            // A burst of changes queues one reading.
             if (changeQueued_.exchange(true)) return;
-            loop_.post([this, json] {
+            loop_.post([this, check] {
                 changeQueued_ = false;
-                printStatus(json, true);
+                check();
             });
         });
     }
 
-    void printStatus(bool json, bool watch) {
+    void status(bool json, bool watch) {
+        if (!watch) {
+            const bool connected = printStatus(json, false);
+            verdict_ = [connected] { return connected ? kSuccess : kNotConnected; };
+            return;
+        }
+        onEveryReading([this, json] {
+            if (!ending_) printStatus(json, true);
+        });
+    }
+
+    // Prints the reading, when watching only when it differs from the last one printed; whether the bridge is
+    // connected.
+    bool printStatus(bool json, bool watch) {
         const StatusReading now = reading();
-        std::ostream& out = terminal_.out();
+        std::string text;
+        std::string same;  // what must differ for a watch to print again
         if (json) {
-            out << statusJson(now).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            auto object = statusJson(now);
+            text = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+            object.erase("at");
+            same = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         } else {
-            // Watching on a terminal: each reading replaces the last, as `watch` shows it.
-            if (watch && terminal_.outputIsTerminal())
-                out << "\x1b[H\x1b[2J";
-            else if (watch && printed_)
-                out << '\n';
             const auto lines = statusLines(now);
             for (std::size_t i = 0; i < lines.size(); ++i) {
-                out << (i == 0 ? terminal_.paint(lines[i], Style::bold) : lines[i]) << '\n';
+                text += (i == 0 ? terminal_.paint(lines[i], Style::bold, terminal_.out()) : lines[i]) + '\n';
             }
+            same = text;
         }
-        out << std::flush;
+        if (watch && printed_ && same == lastPrinted_) return bridgeConnected(now);
+        std::ostream& out = terminal_.out();
+        // Watching on a terminal: each reading replaces the last, as `watch` shows it.
+        if (watch && !json && terminal_.outputTakesEscapes()) {
+            out << "\x1b[H\x1b[2J";
+        } else if (watch && !json && printed_) {
+            out << '\n';
+        }
+        out << text << std::flush;
         printed_ = true;
+        lastPrinted_ = std::move(same);
+        (void)outputFailed();
+        return bridgeConnected(now);
+    }
+
+    void waitConnected(std::optional<double> timeout) {
+        const StatusReading now = reading();
+        if (bridgeConnected(now)) return;
+        if (terminal_.inputIsTerminal()) {
+            terminal_.err() << "Waiting for the bridge to connect (now: " << now.connection << ")…\n" << std::flush;
+        }
+        waiting_ = true;
+        if (timeout) {
+            loop_.after(std::chrono::duration_cast<EventLoop::Clock::duration>(std::chrono::duration<double>(*timeout)),
+                        [this, seconds = *timeout] {
+                            if (!waiting_) return;
+                            std::ostringstream limit;
+                            limit << seconds;
+                            fail("Not connected", "The bridge did not connect within " + limit.str() +
+                                                      " seconds: " + menu_.connectionLabel() + ".");
+                            stopWaiting();
+                        });
+        }
+        onEveryReading([this] {
+            if (waiting_ && bridgeConnected(reading())) stopWaiting();
+        });
+    }
+
+    void stopWaiting() {
+        waiting_ = false;
+        loop_.cancelTimers();
+        loop_.stop();
     }
 
     void every(EventLoop::Clock::duration interval, std::function<void()> tick) {
@@ -171,7 +259,11 @@ class Session {
             return;
         }
         if (invocation.address) dialogs_.answer("IP address:port", *invocation.address);
-        perform(invocation.verb == Verb::phonePair ? Command::pairPhone : Command::connectPhone);
+        const bool pair = invocation.verb == Verb::phonePair;
+        dialogs_.howToAnswer(pair ? "give the address as an argument; the code is read from standard input only, "
+                                    "one line (echo CODE | tavix phone pair ADDRESS)"
+                                  : "give the address as an argument (tavix phone connect ADDRESS)");
+        perform(pair ? Command::pairPhone : Command::connectPhone);
     }
 
     // The command, then its own line when it reports no alert of its own on success.
@@ -198,21 +290,48 @@ class Session {
     }
 
     void disconnect(bool yes) {
-        if (!yes && !terminal_.inputIsTerminal()) {
-            return fail("Not disconnected",
-                        "Standard input is not a terminal to ask on: run tavix disconnect --yes to disconnect.");
+        if (!yes && (!terminal_.inputIsTerminal() || noInput_)) {
+            return fail("Not disconnected", std::string(noInput_ ? "tavix asks nothing with --no-input"
+                                                                 : "Standard input is not a terminal to ask on") +
+                                                ": run tavix disconnect --yes to disconnect.");
         }
         if (yes) dialogs_.confirmAll();
         then(Command::disconnect, "This computer is disconnected: the bridge is stopped and its pairing removed.");
     }
 
-    void logs(bool follow) {
+    void logs(std::optional<std::size_t> lines, bool follow) {
         log_ = std::make_unique<LogFile>(menu_.root() / "log");
-        if (auto error = log_->open()) return fail("No bridge log", error->description);
-        log_->copyNew(terminal_.out());
-        if (!follow) return;
-        endless_ = true;
-        every(settings_.followInterval, [this] { log_->copyNew(terminal_.out()); });
+        if (auto error = log_->open()) {
+            if (!follow || error->code != ENOENT) return fail("No bridge log", error->description);
+            terminal_.err() << "No bridge log yet at " << displayable((menu_.root() / "log").string(), true)
+                            << ": waiting for it.\n"
+                            << std::flush;
+        } else if (lines) {
+            log_->startAtLastLines(*lines);
+        }
+        copyLog(follow);
+    }
+
+    // A piece of the log at a time, so that an interrupt is seen between two pieces however large the log.
+    void copyLog(bool follow) {
+        if (ending_) return;
+        std::string bytes;
+        const bool more = log_->read(bytes, kLogStep, follow);
+        // Raw into a file or a pipe; on a terminal, what the bytes would do to it shown instead (a character cut
+        // between two pieces waits for its end).
+        if (terminal_.outputIsTerminal()) {
+            logCarry_ += bytes;
+            const std::size_t whole = more || follow ? completeLength(logCarry_) : logCarry_.size();
+            bytes = displayable(std::string_view(logCarry_).substr(0, whole), false);
+            logCarry_.erase(0, whole);
+        }
+        terminal_.out() << bytes << std::flush;
+        if (outputFailed()) return;
+        if (more) {
+            loop_.post([this, follow] { copyLog(follow); });
+        } else if (follow) {
+            loop_.after(settings_.followInterval, [this] { copyLog(true); });
+        }
     }
 
     void devices(bool open) {
@@ -240,27 +359,46 @@ class Session {
     SystemClock clock_;
     TavixMenu menu_;
     bool qr_ = false;  // the command shows a QR code, which says itself that it waits
+    bool noInput_ = false;
     std::unique_ptr<LogFile> log_;
+    std::string logCarry_;  // the start of a character whose end is still to be read
     std::atomic<bool> changeQueued_{false};
     // Last, so that it stops before anything it posts to goes.
     std::unique_ptr<StateWatcher> watcher_;
     // Says how a command that reports no alert of its own went.
     std::function<int()> verdict_;
-    // Runs until interrupted: an interrupt is its normal end.
-    bool endless_ = false;
     bool interrupted_ = false;
+    bool ending_ = false;  // interrupted: nothing more is printed
+    bool waiting_ = false;
     bool printed_ = false;
+    std::string lastPrinted_;
 };
 
 }  // namespace
 
-int runCommandLine(const std::vector<std::string>& arguments, Terminal& terminal, const Settings& settings) {
+namespace {
+
+// What was printed reached its stream, or the status says it did not: a message where one can still be written.
+int checkedStatus(Terminal& terminal, int status) {
+    terminal.out().flush();
+    if (!terminal.out()) {
+        const std::string why = Terminal::writeFailure(terminal.out());
+        terminal.err() << "tavix: could not write to standard output" << (why.empty() ? "" : ": " + why) << '\n'
+                       << std::flush;
+        status = kFailure;
+    }
+    terminal.err().flush();
+    return terminal.err() ? status : kFailure;
+}
+
+int run(const std::vector<std::string>& arguments, Terminal& terminal, const Settings& settings) {
     const auto parsed = parseArguments(arguments);
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         terminal.err() << "tavix: " << error->message << "\n\n" << usage(error->verb) << std::flush;
         return kWrongUsage;
     }
     const auto& invocation = std::get<Invocation>(parsed);
+    if (invocation.noColour) terminal.noColour();
     if (invocation.version) {
         terminal.out() << "tavix " << TAVIX_VERSION << '\n' << std::flush;
         return kSuccess;
@@ -275,6 +413,12 @@ int runCommandLine(const std::vector<std::string>& arguments, Terminal& terminal
     // process ends.
     if (session->interrupted()) (void)session.release();
     return status;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& arguments, Terminal& terminal, const Settings& settings) {
+    return checkedStatus(terminal, run(arguments, terminal, settings));
 }
 
 }  // namespace tavix::cli

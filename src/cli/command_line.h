@@ -26,7 +26,7 @@ struct Settings {
 inline constexpr int kSuccess = 0;
 inline constexpr int kFailure = 1;
 inline constexpr int kWrongUsage = 2;
-inline constexpr int kInterrupted = 130;
+inline constexpr int kNotConnected = 3;  // `status`: the bridge is not connected
 
 // Runs `tavix` with these arguments (the program's name left out) and returns its exit status.
 int runCommandLine(const std::vector<std::string>& arguments, Terminal& terminal, const Settings& settings = {});

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,9 @@ int main(int argc, char** argv) {
     // runs before it goes. Blocked before any thread starts, so every thread keeps them blocked.
     sigset_t stops;
     sigemptyset(&stops);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    // Ctrl-\ (SIGQUIT) too: left to its default, it would dump core and leave the terminal without echo at a hidden
+    // prompt.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stops, signal);
     ::pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     const int interrupt = ::signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
     // Without a way to read them they would be lost: let them end the program the usual way.
@@ -32,8 +33,6 @@ int main(int argc, char** argv) {
     const int status = tavix::cli::runCommandLine(arguments, terminal, settings);
 
     // Workers may still wait on a request after an interrupt: nothing is left to save, so end without waiting.
-    std::cout.flush();
-    std::cerr.flush();
     std::fflush(nullptr);
     std::_Exit(status);
 }

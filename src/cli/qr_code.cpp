@@ -11,7 +11,7 @@ constexpr std::string_view kReset = "\x1b[0m";
 
 }  // namespace
 
-std::optional<std::string> qrBlocks(std::string_view text, bool colour) {
+std::optional<QrDrawing> qrBlocks(std::string_view text, bool colour) {
     const auto code = encodeQr(text);
     if (!code) return std::nullopt;
     const int size = code->width + 2 * kQuietZone;
@@ -20,16 +20,16 @@ std::optional<std::string> qrBlocks(std::string_view text, bool colour) {
         if (row >= size) return false;  // below the code: left as the background
         return code->at(row - kQuietZone, column - kQuietZone) == colour;
     };
-    std::string drawing;
+    QrDrawing drawing{{}, size, (size + 1) / 2};
     for (int row = 0; row < size; row += 2) {
-        if (colour) drawing += kBlackOnWhite;
+        if (colour) drawing.text += kBlackOnWhite;
         for (int column = 0; column < size; ++column) {
             const bool top = ink(row, column);
             const bool bottom = ink(row + 1, column);
-            drawing += top && bottom ? "█" : top ? "▀" : bottom ? "▄" : " ";
+            drawing.text += top && bottom ? "█" : top ? "▀" : bottom ? "▄" : " ";
         }
-        if (colour) drawing += kReset;
-        drawing += '\n';
+        if (colour) drawing.text += kReset;
+        drawing.text += '\n';
     }
     return drawing;
 }

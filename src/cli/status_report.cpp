@@ -1,5 +1,7 @@
 #include "cli/status_report.h"
 
+#include <cstdint>
+
 #include "platform/system/url.h"
 #include "ui/status_menu.h"
 
@@ -8,6 +10,27 @@ namespace {
 
 std::string yesNo(bool value) {
     return value ? "yes" : "no";
+}
+
+// One word per connection state, for scripts: the labels are for people and may be reworded.
+const char* stateWord(Connection state) {
+    switch (state) {
+        case Connection::notPaired:
+            return "not-paired";
+        case Connection::pausing:
+            return "pausing";
+        case Connection::paused:
+            return "paused";
+        case Connection::notRunning:
+            return "not-running";
+        case Connection::task:
+            return "task";
+        case Connection::connected:
+            return "connected";
+        case Connection::unreachable:
+            return "unreachable";
+    }
+    return "";
 }
 
 }  // namespace
@@ -37,6 +60,8 @@ nlohmann::ordered_json statusJson(const StatusReading& reading) {
     nlohmann::ordered_json error = nullptr;
     if (fresh && status.error && !status.error->empty()) error = *status.error;
     return {{"connection", reading.connection},
+            {"state", stateWord(reading.state)},
+            {"at", static_cast<std::int64_t>(reading.at)},
             {"server", reading.server},
             {"host", hostOrWhole(reading.server)},
             {"paired", reading.paired},
@@ -46,7 +71,12 @@ nlohmann::ordered_json statusJson(const StatusReading& reading) {
             {"working", reading.working},
             {"error", error},
             {"phones", phones},
+            {"morePhones", fresh ? status.moreDevices : 0},
             {"computer", fresh && status.computer}};
+}
+
+bool bridgeConnected(const StatusReading& reading) {
+    return reading.paired && reading.fresh && reading.status.connected;
 }
 
 }  // namespace tavix::cli

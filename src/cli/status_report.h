@@ -15,6 +15,8 @@ struct StatusReading {
     std::vector<MenuRow> rows;  // the status menu's rows
     Status status;
     std::string connection;  // the connection label
+    Connection state = Connection::notPaired;
+    double at = 0;  // when it was read, in milliseconds since 1970
     std::string server;
     bool fresh = false;
     bool working = false;
@@ -29,5 +31,8 @@ std::vector<std::string> statusLines(const StatusReading& reading);
 
 // The same as one JSON object; phones, error and computer only from a fresh status, as the menu shows them.
 nlohmann::ordered_json statusJson(const StatusReading& reading);
+
+// The bridge runs and is connected to its server, whether it runs a task or new tasks are paused.
+bool bridgeConnected(const StatusReading& reading);
 
 }  // namespace tavix::cli

@@ -1,16 +1,71 @@
 #include "cli/terminal.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <iostream>
+#include <cstring>
 #include <utility>
 
 namespace tavix::cli {
 namespace {
+
+// Writes straight onto a descriptor and keeps the error of the write that failed, which the C library's streams
+// forget.
+class DescriptorBuffer final : public std::streambuf {
+  public:
+    explicit DescriptorBuffer(int fd) : fd_(fd) { setp(buffer_, buffer_ + sizeof buffer_); }
+    int error() const { return error_; }
+
+  private:
+    int overflow(int c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) sputc(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* data, std::streamsize size) override {
+        if (size < epptr() - pptr()) {
+            std::memcpy(pptr(), data, static_cast<std::size_t>(size));
+            pbump(static_cast<int>(size));
+            return size;
+        }
+        return sync() == 0 && writeAll(data, static_cast<std::size_t>(size)) ? size : 0;
+    }
+    int sync() override {
+        const bool wrote = writeAll(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return wrote ? 0 : -1;
+    }
+    bool writeAll(const char* data, std::size_t size) {
+        while (size > 0 && error_ == 0) {
+            const ssize_t wrote = ::write(fd_, data, size);
+            if (wrote < 0 && errno != EINTR) error_ = errno;
+            if (wrote == 0) error_ = EIO;
+            if (wrote <= 0) continue;
+            data += wrote;
+            size -= static_cast<std::size_t>(wrote);
+        }
+        return error_ == 0;
+    }
+
+    int fd_;
+    int error_ = 0;
+    char buffer_[64 * 1024];
+};
+
+class DescriptorStream final : public std::ostream {
+  public:
+    explicit DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd) { rdbuf(&buffer_); }
+    int error() const { return buffer_.error(); }
+
+  private:
+    DescriptorBuffer buffer_;
+};
 
 bool readable(int fd) {
     if (fd < 0) return false;
@@ -50,16 +105,43 @@ Terminal Terminal::standard(int interrupt) {
     Kind kind;
     kind.input = ::isatty(STDIN_FILENO) == 1;
     kind.output = ::isatty(STDOUT_FILENO) == 1;
-    kind.colour = wantsColour(kind.output, std::getenv("NO_COLOR"));
-    return Terminal(STDIN_FILENO, std::cout, std::cerr, kind, interrupt);
+    kind.error = ::isatty(STDERR_FILENO) == 1;
+    const char* term = std::getenv("TERM");
+    kind.dumb = term != nullptr && std::string_view(term) == "dumb";
+    kind.colourOut = wantsColour(kind.output, term, std::getenv("NO_COLOR"));
+    kind.colourErr = wantsColour(kind.error, term, std::getenv("NO_COLOR"));
+    static DescriptorStream out(STDOUT_FILENO);
+    static DescriptorStream err(STDERR_FILENO);
+    return Terminal(STDIN_FILENO, out, err, kind, interrupt);
 }
 
 bool Terminal::interrupted() const {
-    return readable(interrupt_);
+    return signal_ != 0 || readable(interrupt_);
+}
+
+int Terminal::interruptSignal() {
+    if (signal_ == 0 && readable(interrupt_)) {
+        signalfd_siginfo info{};
+        const bool read = ::read(interrupt_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+        signal_ = read && info.ssi_signo != 0 ? static_cast<int>(info.ssi_signo) : SIGINT;
+    }
+    return signal_;
+}
+
+std::optional<Terminal::Size> Terminal::size() const {
+    winsize window{};
+    if (!kind_.output || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &window) != 0) return std::nullopt;
+    // A pseudo-terminal nobody has sized says 0 by 0.
+    if (window.ws_col == 0 || window.ws_row == 0) return std::nullopt;
+    return Size{window.ws_col, window.ws_row};
 }
 
 std::optional<std::string> Terminal::ask(const std::string& prompt, bool secret) {
-    if (!kind_.input) return readLine();
+    if (!kind_.input) {
+        // Said all the same: someone may be typing into the pipe (ssh without -t), and it tells a log what was read.
+        err_ << prompt << "(a line from standard input)\n" << std::flush;
+        return readLine();
+    }
     // Echo goes off before the prompt shows, so not even a quick typist's first keys are echoed.
     std::optional<EchoOff> quiet;
     if (secret) quiet.emplace(input_);
@@ -97,14 +179,21 @@ std::optional<std::string> Terminal::readLine() {
     }
 }
 
-std::string Terminal::paint(std::string_view text, Style style) const {
-    if (!kind_.colour || style == Style::plain) return std::string(text);
+std::string Terminal::paint(std::string_view text, Style style, const std::ostream& on) const {
+    const bool colour = &on == &err_ ? kind_.colourErr : kind_.colourOut;
+    if (!colour || style == Style::plain) return std::string(text);
     const char* start = style == Style::bold ? "\x1b[1m" : style == Style::success ? "\x1b[1;32m" : "\x1b[1;31m";
     return start + std::string(text) + "\x1b[0m";
 }
 
-bool wantsColour(bool outputIsTerminal, const char* noColor) {
-    return outputIsTerminal && (noColor == nullptr || *noColor == '\0');
+std::string Terminal::writeFailure(const std::ostream& stream) {
+    const auto* descriptor = dynamic_cast<const DescriptorStream*>(&stream);
+    return descriptor != nullptr && descriptor->error() != 0 ? std::strerror(descriptor->error()) : std::string();
+}
+
+bool wantsColour(bool isTerminal, const char* term, const char* noColor) {
+    const bool dumb = term != nullptr && std::string_view(term) == "dumb";
+    return isTerminal && !dumb && (noColor == nullptr || *noColor == '\0');
 }
 
 }  // namespace tavix::cli

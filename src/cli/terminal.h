@@ -16,27 +16,46 @@ class Terminal {
     struct Kind {
         bool input = false;   // standard input is a terminal
         bool output = false;  // standard output is a terminal
-        bool colour = false;
+        bool error = false;   // standard error is a terminal
+        bool dumb = false;    // TERM=dumb: a terminal that takes no escape sequences
+        bool colourOut = false;
+        bool colourErr = false;
+    };
+    struct Size {
+        int columns = 0;
+        int rows = 0;
     };
     Terminal(int input, std::ostream& out, std::ostream& err, Kind kind, int interrupt);
-    // The process's own: descriptor 0, std::cout and std::cerr; colour only on a terminal and without NO_COLOR.
+    // The process's own: descriptors 0, 1 and 2; colour on each stream only where it goes to a
+    // terminal that takes it, and never with NO_COLOR.
     static Terminal standard(int interrupt);
 
     std::ostream& out() { return out_; }
     std::ostream& err() { return err_; }
     bool inputIsTerminal() const { return kind_.input; }
     bool outputIsTerminal() const { return kind_.output; }
-    bool colour() const { return kind_.colour; }
+    // Standard output is a terminal that takes escape sequences (to clear the screen, say).
+    bool outputTakesEscapes() const { return kind_.output && !kind_.dumb; }
+    bool colour() const { return kind_.colourOut; }
+    void noColour() { kind_.colourOut = kind_.colourErr = false; }
     int interruptDescriptor() const { return interrupt_; }
     // The user asked to stop (only ever set, never cleared).
     bool interrupted() const;
+    // The signal that asked (SIGINT for Ctrl-C, SIGTERM, …), once interrupted().
+    int interruptSignal();
+    // Standard output's terminal, when it is one that tells its size.
+    std::optional<Size> size() const;
 
     // On a terminal: shows `prompt` on standard error and reads the answer, without echo when `secret`. Otherwise
-    // the next line of input, with no prompt. Nothing at the end of the input or when interrupted.
+    // the next line of input, with the prompt on a line of its own. Nothing at the end of the input or when
+    // interrupted.
     std::optional<std::string> ask(const std::string& prompt, bool secret);
 
-    // `text` in `style` when colour is on, as it is otherwise.
-    std::string paint(std::string_view text, Style style) const;
+    // `text` in `style` when colour is on for the stream `on`, as it is otherwise.
+    std::string paint(std::string_view text, Style style, const std::ostream& on) const;
+
+    // Why writing to `stream` failed, as the system says it, when it can tell.
+    static std::string writeFailure(const std::ostream& stream);
 
   private:
     std::optional<std::string> readLine();
@@ -46,11 +65,12 @@ class Terminal {
     std::ostream& err_;
     Kind kind_;
     int interrupt_;
+    int signal_ = 0;
     std::string buffer_;
     bool ended_ = false;
 };
 
-// Colour only when standard output is a terminal and NO_COLOR is unset or empty.
-bool wantsColour(bool outputIsTerminal, const char* noColor);
+// Colour for a stream: only on a terminal other than TERM=dumb, and with NO_COLOR unset or empty.
+bool wantsColour(bool isTerminal, const char* term, const char* noColor);
 
 }  // namespace tavix::cli

@@ -1,6 +1,7 @@
 #include "cli/terminal_dialogs.h"
 
 #include "cli/qr_code.h"
+#include "platform/system/utf8.h"
 
 namespace tavix::cli {
 namespace {
@@ -24,8 +25,9 @@ std::string trimmed(std::string_view text) {
 
 void printMessage(Terminal& terminal, bool success, const std::string& title, const std::string& text) {
     std::ostream& stream = success ? terminal.out() : terminal.err();
-    stream << terminal.paint(title, success ? Style::success : Style::failure) << '\n';
-    if (!text.empty()) stream << text << (text.back() == '\n' ? "" : "\n");
+    stream << terminal.paint(displayable(title, true), success ? Style::success : Style::failure, stream) << '\n';
+    const std::string shown = displayable(text, false);
+    if (!shown.empty()) stream << shown << (shown.back() == '\n' ? "" : "\n");
     stream << std::flush;
 }
 
@@ -47,12 +49,23 @@ std::optional<std::vector<std::string>> TerminalDialogs::form(const std::string&
             answers.push_back(trimmed(given->second));
             continue;
         }
+        if (askNothing_) {
+            alert(field.label + " needed", "tavix asks nothing with --no-input: " + howToAnswer_ + ".",
+                  Outcome::failed);
+            return std::nullopt;
+        }
         if (!introduced && terminal_.inputIsTerminal()) {
-            terminal_.err() << terminal_.paint(title, Style::bold) << '\n' << text << '\n';
+            terminal_.err() << terminal_.paint(title, Style::bold, terminal_.err()) << '\n' << text << '\n';
             introduced = true;
         }
-        const std::string prompt = field.label + (field.value.empty() ? "" : " [" + field.value + "]") + ": ";
+        const std::string shownValue = displayable(field.value, true);
+        const std::string prompt = field.label + (field.value.empty() ? "" : " [" + shownValue + "]") + ": ";
         auto typed = terminal_.ask(prompt, field.secure);
+        if (!typed && !terminal_.inputIsTerminal() && !terminal_.interrupted()) {
+            alert(field.label + " needed", "Standard input ended without an answer: " + howToAnswer_ + ".",
+                  Outcome::failed);
+            return std::nullopt;
+        }
         if (!typed) {
             declined_ = true;
             return std::nullopt;
@@ -67,7 +80,7 @@ bool TerminalDialogs::confirm(const std::string& title, const std::string& text,
     if (confirmAll_) return true;
     bool granted = false;
     if (terminal_.inputIsTerminal()) {
-        terminal_.err() << terminal_.paint(title, Style::bold) << '\n' << text << '\n';
+        terminal_.err() << terminal_.paint(title, Style::bold, terminal_.err()) << '\n' << text << '\n';
         auto typed = terminal_.ask(button + "? [y/N] ", false);
         granted = typed && isYes(trimmed(*typed));
     }
@@ -79,7 +92,19 @@ std::optional<std::string> TerminalDialogs::showPairingCode(const std::string& p
                                                             std::function<void()> cancel) {
     const auto drawing = qrBlocks(payload, terminal_.colour());
     if (!drawing) return "The QR code could not be made.";
-    terminal_.out() << steps << '\n' << *drawing << std::flush;
+    if (const auto size = terminal_.size()) {
+        // The code whole on one screen, under the steps and above the line that says it waits: a code that has
+        // scrolled off in part cannot be scanned.
+        const int columns = drawing->columns;
+        const int stepRows = static_cast<int>((graphemeCount(steps) + columns - 1) / columns);
+        const int rows = drawing->rows + stepRows + 2;
+        if (size->columns < columns || size->rows < rows) {
+            return "The terminal is " + std::to_string(size->columns) + " columns by " + std::to_string(size->rows) +
+                   " rows; the QR code needs at least " + std::to_string(columns) + " columns and " +
+                   std::to_string(rows) + " rows. Make the window larger (or its font smaller) and try again.";
+        }
+    }
+    terminal_.out() << steps << '\n' << drawing->text << std::flush;
     cancelPairing_ = std::move(cancel);
     stopHint_ = true;
     return std::nullopt;

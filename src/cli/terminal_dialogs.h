@@ -36,6 +36,10 @@ class TerminalDialogs final : public Dialogs {
     void answer(const std::string& label, std::string value) { answers_[label] = std::move(value); }
     // Every confirmation is granted without asking (--yes).
     void confirmAll() { confirmAll_ = true; }
+    // Nothing is asked (--no-input): a missing answer is a failure, which says how to give it.
+    void askNothing() { askNothing_ = true; }
+    // How to give this command's answers without being asked, for that failure.
+    void howToAnswer(std::string text) { howToAnswer_ = std::move(text); }
     // Prints nothing from now on (the user has interrupted).
     void silence() { silent_ = true; }
 
@@ -49,6 +53,8 @@ class TerminalDialogs final : public Dialogs {
     Terminal& terminal_;
     std::map<std::string, std::string> answers_;
     bool confirmAll_ = false;
+    bool askNothing_ = false;
+    std::string howToAnswer_;
     bool silent_ = false;
     bool spoke_ = false;
     bool failed_ = false;
@@ -57,7 +63,8 @@ class TerminalDialogs final : public Dialogs {
     bool stopHint_ = false;
 };
 
-// Prints a title and a text the way alerts are printed: on standard output for a success, else on standard error.
+// Prints a title and a text the way alerts are printed: on standard output for a success, else on standard error;
+// what came from outside shown safely (see displayable()).
 void printMessage(Terminal& terminal, bool success, const std::string& title, const std::string& text);
 
 // Without white space (and line breaks) at either end.

@@ -61,11 +61,16 @@ class StatusFile {
 bool isFresh(const Status& status, double nowMs);
 // Fresh and "busy" is a non-empty text.
 bool isWorking(const Status& status, double nowMs);
-// One line per phone, "model · state", joined by line feeds, then the count of the others.
+// One line per phone, "model · state", joined by line feeds, then the count of the others; what the bridge wrote
+// shown safely (see displayable()).
 std::string phoneLines(const Status& status);
 // "…and N more phones" ("phone" for one).
 std::string morePhones(std::size_t count);
 
+// The connection state, one for each text connectionLabel() gives, in the order its rules are tried.
+enum class Connection { notPaired, pausing, paused, notRunning, task, connected, unreachable };
+Connection connection(bool paired, bool paused, const Status& status, double nowMs);
+std::string connectionLabel(Connection state);
 std::string connectionLabel(bool paired, bool paused, const Status& status, double nowMs);
 
 }  // namespace tavix

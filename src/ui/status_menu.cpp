@@ -22,8 +22,9 @@ MenuRow& row(std::vector<MenuRow>& menu, std::string title, std::optional<Comman
     return menu.back();
 }
 
+// What the bridge and the config say is shown on one row, whatever characters it holds.
 std::string phoneRow(const Device& device) {
-    return "Phone: " + device.model + " · " + phoneLabel(device);
+    return "Phone: " + displayable(device.model, true) + " · " + displayable(phoneLabel(device), true);
 }
 
 }  // namespace
@@ -54,12 +55,12 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     };
 
     info("Tavix Link · " + in.connectionLabel).logo = true;
-    info(hostOrWhole(in.server));
+    info(displayable(hostOrWhole(in.server), true));
     if (in.now.operation) info("Working…");
     if (in.fresh && status.error) {
         // Only what the row shows is looked at, however long the error.
         const auto shown = displayPrefix(*status.error, kErrorRowCharacters);
-        if (!shown.empty()) info(std::string(shown));
+        if (!shown.empty()) info(displayable(shown, true));
     }
     separator(menu);
 

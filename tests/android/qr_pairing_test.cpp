@@ -4,6 +4,7 @@
 #include <set>
 
 #include "android/qr_pairing.h"
+#include "android/wireless.h"
 
 namespace tavix {
 namespace {
@@ -36,9 +37,9 @@ TEST(QrPairing, ReadsTheGuidAndTheMissingMdnsCommand) {
     for (const char* output : {"Successfully paired to 10.0.0.9:41234\n", "[guid=]", "[guid=a b]", "[guid=abc"}) {
         EXPECT_EQ(pairedGuid(output), std::nullopt) << output;
     }
-    EXPECT_TRUE(lacksMdns(1, "adb: unknown command mdns\n"));
-    EXPECT_FALSE(lacksMdns(0, "unknown command"));
-    EXPECT_FALSE(lacksMdns(1, "error: mdns discovery disabled"));
+    EXPECT_TRUE(adbLacksCommand(1, "adb: unknown command mdns\n"));
+    EXPECT_FALSE(adbLacksCommand(0, "unknown command"));
+    EXPECT_FALSE(adbLacksCommand(1, "error: mdns discovery disabled"));
 }
 
 TEST(QrPairing, TextAndRandomParts) {

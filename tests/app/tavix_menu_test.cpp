@@ -226,12 +226,12 @@ TEST(Startup, WithoutATrayTheWindowAndOneAlertAfterTenSeconds) {
 
 TEST(ShowSettings, BuildsOnceAndBringsTheSameWindowBack) {
     TestApp app;
-    test::writeFile(app.root() / "config", "SERVER=https://example.test:8443/\n");
+    test::writeFile(app.root() / "config", "SERVER=example\u202e.test\n");
     app.menu->perform(Command::showSettings);
     test::writeFile(app.root() / "config", "SERVER=https://other.test\n");
     app.menu->perform(Command::showSettings);
     EXPECT_EQ(app.settings.builds, 1);
-    EXPECT_EQ(app.settings.serverLine, "example.test");
+    EXPECT_EQ(app.settings.serverLine, "example\\u202e.test");
     EXPECT_EQ(app.settings.presents, (std::vector<bool>{true, false}));
     EXPECT_EQ(app.application.activations, 2);
     EXPECT_EQ(app.settings.target, app.menu.get());

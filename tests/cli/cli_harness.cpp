@@ -62,12 +62,15 @@ CliResult CliHarness::run(const std::vector<std::string>& arguments, const std::
     return result;
 }
 
-Program::Program(const std::vector<std::string>& arguments) {
+Program::Program(const std::vector<std::string>& arguments, unsigned short columns, unsigned short rows,
+                 bool quietOutput) {
     int child = -1;
-    if (::openpty(&terminal_, &child, nullptr, nullptr, nullptr) != 0) return;
+    winsize window{rows, columns, 0, 0};
+    if (::openpty(&terminal_, &child, nullptr, nullptr, &window) != 0) return;
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     for (int fd : {0, 1, 2}) ::posix_spawn_file_actions_adddup2(&actions, child, fd);
+    if (quietOutput) ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     ::posix_spawnattr_init(&attributes);
     // A session of its own, so the terminal is its controlling one.
@@ -122,7 +125,7 @@ std::optional<int> Program::wait(std::chrono::milliseconds limit) {
         const pid_t done = ::waitpid(pid_, &status, WNOHANG);
         if (done == pid_) {
             pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
         }
         if (done < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -40,10 +40,12 @@ struct CliHarness {
     cli::Settings settings;
 };
 
-// The real `tavix` program as a child, on a terminal of its own (whose lines end in "\r\n").
+// The real `tavix` program as a child, on a terminal of its own (whose lines end in "\r\n"), of `columns` by `rows`
+// when they are given; its standard output goes to /dev/null instead with `quietOutput`.
 class Program {
   public:
-    explicit Program(const std::vector<std::string>& arguments);
+    explicit Program(const std::vector<std::string>& arguments, unsigned short columns = 0, unsigned short rows = 0,
+                     bool quietOutput = false);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -55,7 +57,8 @@ class Program {
     // Reads until the output ends (the program has ended) or the time limit.
     void readToEnd(std::chrono::milliseconds limit = std::chrono::seconds(10)) { readUntil({}, limit, true); }
     void signal(int number) const;
-    // The exit status, or nothing if the program is still running at the time limit.
+    // The exit status (minus the signal that killed it), or nothing if the program is still running at the time
+    // limit.
     std::optional<int> wait(std::chrono::milliseconds limit = std::chrono::seconds(10));
 
     std::string out;

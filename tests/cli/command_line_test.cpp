@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "cli_harness.h"
+#include "platform/system/system_clock.h"
+#include "platform/system/utf8.h"
 #include "support/https_test_server.h"
 
 namespace tavix {
 namespace {
 
 namespace fs = std::filesystem;
+using cli::kNotConnected;
 using test::CliHarness;
 
 TEST(CommandLine, UsageHelpAndVersion) {
@@ -31,6 +37,11 @@ TEST(CommandLine, UsageHelpAndVersion) {
         {{"pair", "--server"}, 2, false, "--server needs a URL"},
         {{"phone", "--help"}, 0, true, "Usage: tavix phone pair [ADDRESS]"},
         {{"disconnect", "-h"}, 0, true, "-y, --yes"},
+        {{"help", "logs"}, 0, true, "Usage: tavix logs [-n LINES] [-f]"},
+        {{"stat"}, 2, false, "unknown command 'stat' (did you mean 'status'?)"},
+        {{"--no-color", "phone", "conect"}, 2, false, "unknown phone command 'conect' (did you mean 'connect'?)"},
+        {{"logs", "-n", "x"}, 2, false, "-n needs a number of lines"},
+        {{"wait", "--timeout", "0"}, 2, false, "--timeout needs a number of seconds above 0"},
     };
     for (const auto& c : cases) {
         CliHarness cli;
@@ -40,27 +51,38 @@ TEST(CommandLine, UsageHelpAndVersion) {
         EXPECT_NE(stream.find(c.says), std::string::npos) << stream;
         EXPECT_TRUE((c.onOutput ? result.err : result.out).empty()) << c.says;
     }
+    // Every help fits an 80-column terminal.
+    for (const char* command :
+         {"", "status", "wait", "pair", "phone", "pause", "restart", "login", "disconnect", "logs", "devices"}) {
+        CliHarness cli;
+        std::istringstream help(cli.run({"help", command}).out);
+        for (std::string line; std::getline(help, line);) EXPECT_LE(graphemeCount(line), 80u) << line;
+    }
 }
 
-// Every form of status.json the status model knows, as `status --json` tells it.
+// Every form of status.json the status model knows, as `status --json` tells it, and the status it exits with.
 TEST(CommandLine, StatusAsJson) {
     using Json = nlohmann::json;
+    std::string phones;
+    for (int i = 0; i < 22; ++i)
+        phones += std::string(i == 0 ? "" : ",") + R"({"model":"P)" + std::to_string(i) + "\"}";
     struct Case {
-        const char* members;  // beside an "at" `age` ms old
+        std::string members;  // beside an "at" `age` ms old
         double age;
         const char* markers;   // token and paused
         const char* expected;  // the keys that depend on them
+        int exit = kNotConnected;
     } cases[] = {
-        {"", 0, "", R"({"connection":"Not paired","fresh":true,"working":false,"error":null,"phones":[]})"},
-        {R"("connected":true,"busy":"job")", 0, "tp", R"({"connection":"Pausing · current task finishing"})"},
-        {R"("connected":true)", 30'000, "tp", R"({"connection":"Paused","fresh":false,"paused":true})"},
+        {"", 0, "", R"({"connection":"Not paired","state":"not-paired","fresh":true,"error":null,"phones":[]})"},
+        {R"("connected":true,"busy":"job")", 0, "tp", R"({"connection":"Pausing · current task finishing"})", 0},
+        {R"("connected":true)", 30'000, "tp", R"({"state":"paused","fresh":false,"paused":true})"},
         {R"("connected":true,"computer":true,"error":"down","devices":[{"model":"M"}])", 26'000, "t",
-         R"({"connection":"Bridge not running","error":null,"phones":[],"computer":false})"},
+         R"({"state":"not-running","error":null,"phones":[],"computer":false})"},
         {R"("connected":true,"busy":"job","computer":true)", 24'000, "t",
-         R"({"connection":"Task in progress","working":true,"computer":true})"},
+         R"({"connection":"Task in progress","state":"task","working":true,"computer":true})", 0},
         {R"("connected":true,"busy":true,"computer":"true")", -60'000, "t",
-         R"({"connection":"Connected","fresh":true,"working":false,"computer":false})"},
-        {R"("connected":"true","error":"offline")", 0, "t", R"({"connection":"Server unreachable","error":"offline"})"},
+         R"({"connection":"Connected","state":"connected","fresh":true,"working":false,"computer":false})", 0},
+        {R"("connected":"true","error":"offline")", 0, "t", R"({"state":"unreachable","error":"offline"})"},
         {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])", 0, "t",
          R"({"error":null,"phones":[{"model":"Android","state":"unknown","label":"unknown"},)"
          R"({"model":"Android","state":"unknown","label":"unknown"}]})"},
@@ -70,6 +92,7 @@ TEST(CommandLine, StatusAsJson) {
          R"({"phones":[{"model":"P","state":"device","label":"on"},{"model":"A","state":"device","label":"connected"},)"
          R"({"model":"Android","state":"Device","label":"Device"}]})"},
         {R"("devices":[{"model":"M"},3],"error":404)", 0, "t", R"({"phones":[],"error":null,"paired":true})"},
+        {R"("connected":true,"devices":[)" + phones + "]", 0, "t", R"({"morePhones":2})", 0},
     };
     for (const auto& c : cases) {
         CliHarness cli;
@@ -77,23 +100,28 @@ TEST(CommandLine, StatusAsJson) {
         if (std::string(c.markers).find('t') != std::string::npos) test::writeFile(cli.root() / "token", "t");
         if (std::string(c.markers).find('p') != std::string::npos) test::writeFile(cli.root() / "paused", "");
         const auto result = cli.run({"status", "--json"});
-        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.status, c.exit) << c.members << result.err;
         const Json json = Json::parse(result.out);
         const Json expected = Json::parse(c.expected);
         for (const auto& [key, value] : expected.items()) {
             EXPECT_EQ(json[key], value) << key << " of " << c.members;
         }
     }
-    // What is not a status object at all reads as no status; the other keys come from the other files.
+    // What is not a status object at all reads as no status; the other keys come from the other files, and "at"
+    // is when it was read.
     for (const std::string text : {"[1,2]", "{\"at\":", "{\"error\":\"\xff\"}", "\xEF\xBB\xBF{\"at\":1}"}) {
         CliHarness cli;
         test::writeFile(cli.root() / "status.json", text);
         test::writeFile(cli.root() / "config", "SERVER=https://example.test:8443\n");
         test::writeFile(cli.root() / "no-login", "");
-        EXPECT_EQ(Json::parse(cli.run({"status", "--json"}).out),
-                  Json::parse(R"({"connection":"Not paired","server":"https://example.test:8443",)"
-                              R"("host":"example.test","paired":false,"paused":false,"startAtLogin":false,)"
-                              R"("fresh":false,"working":false,"error":null,"phones":[],"computer":false})"))
+        Json json = Json::parse(cli.run({"status", "--json"}).out);
+        const double now = SystemClock().nowMilliseconds();
+        EXPECT_NEAR(json["at"].get<double>(), now, 60'000);
+        json.erase("at");
+        EXPECT_EQ(json, Json::parse(R"({"connection":"Not paired","state":"not-paired",)"
+                                    R"("server":"https://example.test:8443","host":"example.test","paired":false,)"
+                                    R"("paused":false,"startAtLogin":false,"fresh":false,"working":false,)"
+                                    R"("error":null,"phones":[],"morePhones":0,"computer":false})"))
             << text;
     }
 }
@@ -103,6 +131,7 @@ TEST(CommandLine, StatusLinesAreTheMenuInformationRows) {
         std::string members;
         double age;
         std::string lines;
+        int exit = 0;
     } cases[] = {
         {R"("connected":true,"computer":true,"error":"TLS handshake failed",)"
          R"("devices":[{"model":"Pixel 7","state":"device","screen":"on"},{"model":"A","state":"offline"}])",
@@ -114,7 +143,15 @@ TEST(CommandLine, StatusLinesAreTheMenuInformationRows) {
          "Paused: no\nStart at login: yes\nPaired: yes\n"},
         {R"("connected":true,"error":"old")", 40'000,
          "Tavix Link · Bridge not running\nexample.test\nPhone status unavailable\nPaused: no\nStart at login: yes\n"
-         "Paired: yes\n"},
+         "Paired: yes\n",
+         kNotConnected},
+        // What the bridge wrote is shown, never obeyed: no clipboard write, no clear screen, no line of its own.
+        {R"("connected":true,"error":"\u001b]52;c;aGk=\u0007\u001b[2J\nPaired: no\u009b",)"
+         R"("devices":[{"model":"\u202eelif.exe\tx\r","state":"\u2066\u007f"}])",
+         0,
+         "Tavix Link · Connected\nexample.test\n\\x1b]52;c;aGk=\\x07\\x1b[2J\\nPaired: no\\x9b\n"
+         "Phone: \\u202eelif.exe\\tx\\r · \\u2066\\x7f\nSign in to Claude or Codex CLI\nPaused: no\n"
+         "Start at login: yes\nPaired: yes\n"},
     };
     for (const auto& c : cases) {
         CliHarness cli;
@@ -122,8 +159,36 @@ TEST(CommandLine, StatusLinesAreTheMenuInformationRows) {
         test::writeFile(cli.root() / "token", "t");
         test::writeFile(cli.root() / "config", "SERVER=https://example.test/\n");
         const auto result = cli.run({"status"});
-        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.status, c.exit);
         EXPECT_EQ(result.out, c.lines);
+    }
+}
+
+// `wait` ends as soon as the bridge is connected, or fails at its time limit.
+TEST(CommandLine, WaitsUntilConnected) {
+    struct Case {
+        std::string status;  // status.json members, or nothing for no status yet
+        bool connectsLater;
+        int exit;
+        std::string err;
+    } cases[] = {
+        {R"("connected":true,"busy":"job")", false, 0, ""},
+        {"", true, 0, ""},
+        {R"("connected":false)", false, 1,
+         "Not connected\nThe bridge did not connect within 0.5 seconds: Server unreachable.\n"},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        test::writeFile(cli.root() / "token", "t");
+        if (!c.status.empty()) cli.writeStatus(c.status);
+        std::thread bridge([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (c.connectsLater) cli.writeStatus(R"("connected":true)");
+        });
+        const auto result = cli.run({"wait", "--timeout", c.connectsLater ? "5" : "0.5"});
+        bridge.join();
+        EXPECT_EQ(result.status, c.exit) << c.status;
+        EXPECT_EQ(result.err, c.err);
     }
 }
 
@@ -218,9 +283,21 @@ TEST(CommandLine, PairsWithTheServer) {
          "Mac paired\nThe bridge is reconnecting. Check the menu for connection status.\n",
          true},
         {{"pair"}, server.base() + "\n 234567 \n", false, 0, "Tavix is ready\n", true},
-        {{"pair", "--server=" + server.base()}, "123456\n", true, 1, "Check pairing details\n", false},
+        // The question is on standard error even when the answer comes from a pipe.
+        {{"pair", "--server=" + server.base()},
+         "123456\n",
+         true,
+         1,
+         "Pairing code: (a line from standard input)\nCheck pairing details\n",
+         false},
         {{"pair", "--server", server.base() + "/x"}, "234567\n", true, 1, "Invalid server\n", false},
-        {{"pair"}, "", true, 1, "Cancelled\n", false},
+        {{"pair"}, "", true, 1, "Server needed\nStandard input ended without an answer: give the server with", false},
+        {{"pair", "--server", server.base(), "--no-input"},
+         "234567\n",
+         true,
+         1,
+         "Pairing code needed\ntavix asks nothing with --no-input",
+         false},
     };
     for (const auto& c : cases) {
         CliHarness cli;
@@ -231,7 +308,8 @@ TEST(CommandLine, PairsWithTheServer) {
         const auto result = cli.run(c.arguments, c.input);
         EXPECT_EQ(server.requests().size() - sent, c.status.empty() && c.exit == 0 ? 1u : 0u) << c.input;
         EXPECT_EQ(result.status, c.exit) << c.input << result.err;
-        EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u) << result.out << result.err;
+        EXPECT_TRUE(c.exit == 0 ? result.out.starts_with(c.says) : result.err.find(c.says) != std::string::npos)
+            << result.out << result.err;
         EXPECT_EQ(fs::exists(cli.root() / "token"), c.paired) << c.input;
         if (c.paired && c.installed) {
             EXPECT_EQ(test::readAll(cli.root() / "token"), token);
@@ -248,6 +326,7 @@ TEST(CommandLine, PhonePairAndConnect) {
         std::string arguments, input, adbSays;
         int exit;
         std::string says, calls;
+        int adbExit = 0;
     } cases[] = {
         {"pair " + at, "013579\n", paired, 0, "Phone paired\n" + paired + "\n\nIf the phone does not",
          "[pair][" + at + "]\n"},
@@ -256,14 +335,18 @@ TEST(CommandLine, PhonePairAndConnect) {
         {"connect " + at, "", "failed to connect", 1, "Connection failed\nfailed to connect\n",
          "[connect][" + at + "]\n"},
         {"pair 10.0.0.2", "013579\n", "", 1, "Check phone details\n", ""},
-        {"pair " + at, "", "", 1, "Cancelled\n", ""},
+        {"pair " + at, "", "", 1, "Pairing code needed\nStandard input ended without an answer", ""},
+        // Debian 12's adb 29 has no "pair".
+        {"pair " + at, "013579\n", "adb: unknown command pair", 1,
+         "Connection failed\nPairing a phone over Wi-Fi needs adb 30 or later", "[pair][" + at + "]\n", 1},
     };
     for (const auto& c : cases) {
         CliHarness cli;
-        cli.useAdb("cat > \"$d/adb.stdin\"\nprintf '%s\\n' '" + c.adbSays + "'");
+        cli.useAdb("cat > \"$d/adb.stdin\"\nprintf '%s\\n' '" + c.adbSays + "'\nexit " + std::to_string(c.adbExit));
         const auto result = cli.run(words("phone " + c.arguments), c.input);
         EXPECT_EQ(result.status, c.exit) << c.says << result.err;
-        EXPECT_EQ((c.exit == 0 ? result.out : result.err).rfind(c.says, 0), 0u) << result.out << result.err;
+        EXPECT_TRUE(c.exit == 0 ? result.out.starts_with(c.says) : result.err.find(c.says) != std::string::npos)
+            << result.out << result.err;
         EXPECT_EQ(cli.calls("adb"), c.calls);
         if (c.calls.rfind("pair", 0) == 0) {
             EXPECT_EQ(test::readAll(cli.dir / "adb.stdin"), "013579\n");
@@ -276,11 +359,24 @@ TEST(CommandLine, LogsAndDevices) {
     auto result = cli.run({"logs"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err.rfind("No bridge log\nCould not read " + (cli.root() / "log").string(), 0), 0u) << result.err;
-    const std::string log = "started\n" + std::string(200'000, 'x') + "\nconnected\n";
-    test::writeFile(cli.root() / "log", log);
-    result = cli.run({"logs"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, log);
+    // Into a pipe the bytes go as they are, in pieces larger than one turn of the loop copies.
+    const std::string last = "\x1b[2J" + std::string(600'000, 'x') + "\nconnected\n";
+    test::writeFile(cli.root() / "log", "started\n" + last);
+    for (const auto& [lines, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"", "started\n" + last}, {"1", "connected\n"}, {"2", last}, {"9", "started\n" + last}, {"0", ""}}) {
+        result =
+            cli.run(lines.empty() ? std::vector<std::string>{"logs"} : std::vector<std::string>{"logs", "-n", lines});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, shown) << lines;
+    }
+    // Neither opened nor read when it is not a file: a FIFO without a writer would wait forever.
+    fs::remove(cli.root() / "log");
+    ASSERT_EQ(::mkfifo((cli.root() / "log").c_str(), 0600), 0);
+    for (const char* follow : {"", "-f"}) {
+        result = cli.run(*follow ? std::vector<std::string>{"logs", follow} : std::vector<std::string>{"logs"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find(": not a regular file"), std::string::npos) << result.err;
+    }
 
     test::writeFile(cli.root() / "config", "SERVER=https://example.test:8443\n");
     result = cli.run({"devices"});

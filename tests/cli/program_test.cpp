@@ -5,8 +5,10 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "cli_harness.h"
+#include "support/https_test_server.h"
 
 namespace tavix {
 namespace {
@@ -19,8 +21,18 @@ using test::Program;
 TEST(CommandLineProgram, LinksNoQt) {
     const std::string listing =
         test::commandOutput(std::string("LD_TRACE_LOADED_OBJECTS=1 ") + TAVIX_CLI_BINARY + " 2>&1");
-    ASSERT_NE(listing.find("libqrencode"), std::string::npos) << listing;
+    ASSERT_NE(listing.find("libutf8proc"), std::string::npos) << listing;
     EXPECT_EQ(listing.find("libQt"), std::string::npos) << listing;
+}
+
+// Output that cannot be written is a failure, said where it still can be.
+TEST(CommandLineProgram, WriteErrorsFail) {
+    CliHarness cli;
+    for (const char* arguments : {"status", "status --json", "--help"}) {
+        EXPECT_EQ(test::commandOutput(std::string(TAVIX_CLI_BINARY) + " " + arguments + " 2>&1 >/dev/full; echo $?"),
+                  "tavix: could not write to standard output: No space left on device\n1\n")
+            << arguments;
+    }
 }
 
 // The code as zbarimg reads it from a picture of the printed half blocks (without colour a block is a light module).
@@ -55,14 +67,16 @@ std::string readQrCode(const std::string& printed, const fs::path& picture) {
     return test::commandOutput("zbarimg -q --raw '" + picture.string() + "' 2>/dev/null");
 }
 
-// adb's mDNS listing: another phone all along, ours once the test has read the code, then its connection address.
+// adb's mDNS listing: 30 other phones (more than a message holds) and one named in Latin-1 all along, ours once the
+// test has read the code, then its connection address.
 constexpr const char* kPhonesOnTheNetwork = R"sh(case "$1" in
 mdns)
   echo "List of discovered mdns services"
-  printf 'adb-OTHER-1\t_adb-tls-connect._tcp.\t10.0.0.7:40001\n'
+  for i in $(seq 10 39); do printf 'adb-R58M%s00ABCDEF-a1B2c3\t_adb-tls-connect._tcp.\t192.168.100.%s:370%s\n' $i $i $i; done
+  printf 'T\351l\351phone\t_adb-tls-connect._tcp.\t10.0.0.7:40001\n'
   [ -f "$d/name" ] && printf '%s\t_adb-tls-pairing._tcp.\t10.0.0.9:41234\n' "$(cat "$d/name")"
   [ -f "$d/paired" ] && printf 'adb-R5CT-x1\t_adb-tls-connect._tcp.\t10.0.0.9:40000\n'
-  [ -f "$d/hang" ] && { [ -f "$d/probed" ] && { echo $$ > "$d/adb.pid"; exec sleep 60; }; touch "$d/probed"; }
+  [ -f "$d/hang" ] && { [ -f "$d/probed" ] && { echo $$ > "$d/adb.pid"; trap '' TERM; exec sleep 60; }; touch "$d/probed"; }
   true ;;
 pair)
   read code
@@ -100,7 +114,7 @@ TEST(CommandLineProgram, PairsAPhoneByQrCode) {
     EXPECT_EQ(calls.find(secret), std::string::npos) << "the password is not an argument";
 }
 
-// Ctrl-C while adb runs: the command ends at once and takes adb with it.
+// Ctrl-C while adb runs: the command ends at once and takes adb with it, even an adb deaf to SIGTERM.
 TEST(CommandLineProgram, InterruptEndsTheQrPairingAndItsChild) {
     CliHarness cli;
     cli.useAdb(kPhonesOnTheNetwork);
@@ -112,9 +126,62 @@ TEST(CommandLineProgram, InterruptEndsTheQrPairingAndItsChild) {
     const pid_t adb = std::stoi(test::readAll(cli.dir / "adb.pid"));
     ASSERT_TRUE(test::running(adb));
     tavix.signal(SIGINT);
-    EXPECT_EQ(tavix.wait(3s), 130);
-    for (int i = 0; i < 100 && test::running(adb); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(tavix.wait(2s), 130);
     EXPECT_FALSE(test::running(adb));
+}
+
+// A set-up script that traps SIGTERM, as many do, is ended with the command all the same, and its file goes.
+TEST(CommandLineProgram, InterruptEndsTheSetUpScript) {
+    test::HttpsTestServer server;
+    CliHarness cli;
+    server.route("/link", 200,
+                 "trap 'echo stopping' TERM\necho $$ > \"$TAVIX_HOME/script.pid\"\nwhile :; do sleep 1; done");
+    test::ScopedEnv authority("SSL_CERT_FILE", server.authority());
+    Program tavix({"pair", "--server", server.base()});
+    ASSERT_TRUE(tavix.readUntil("Pairing code: ")) << tavix.out;
+    tavix.write("234567\n");
+    for (int i = 0; i < 500 && test::readAll(cli.root() / "script.pid").empty(); ++i) std::this_thread::sleep_for(10ms);
+    const pid_t script = std::stoi(test::readAll(cli.root() / "script.pid"));
+    ASSERT_EQ(test::countEntries(cli.root(), ".setup-"), 1);
+    tavix.signal(SIGINT);
+    EXPECT_EQ(tavix.wait(2s), 130);
+    EXPECT_FALSE(test::running(script));
+    EXPECT_EQ(test::countEntries(cli.root(), ".setup-"), 0);
+}
+
+// Every way to ask for an end ends the command at once, with 128 and the signal's number as a shell tells it: at a
+// question, at a hidden one (Ctrl-\ dumps no core), while waiting for a log, while watching.
+TEST(CommandLineProgram, SignalsEndEveryCommand) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string shows;
+        int signal;
+    } cases[] = {
+        {{"pair"}, "Server [", SIGINT},
+        {{"phone", "pair", "10.0.0.2:5555"}, "Pairing code: ", SIGQUIT},
+        {{"logs", "-f"}, "waiting for it", SIGTERM},
+        {{"wait"}, "Waiting for the bridge", SIGHUP},
+    };
+    for (const auto& c : cases) {
+        CliHarness cli;
+        Program tavix(c.arguments);
+        ASSERT_TRUE(tavix.readUntil(c.shows)) << tavix.out;
+        tavix.signal(c.signal);
+        EXPECT_EQ(tavix.wait(2s), 128 + c.signal) << c.shows;
+    }
+}
+
+TEST(CommandLineProgram, QrCodeNeedsRoom) {
+    CliHarness cli;
+    cli.useAdb(kPhonesOnTheNetwork);
+    Program tavix({"phone", "pair", "--qr"}, 40, 15);
+    tavix.readToEnd();
+    EXPECT_EQ(tavix.wait(), 1);
+    EXPECT_NE(
+        tavix.out.find("QR pairing unavailable\x1b[0m\r\nThe terminal is 40 columns by 15 rows; the QR code needs at "
+                       "least 37 columns and 24 rows."),
+        std::string::npos)
+        << tavix.out;
 }
 
 TEST(CommandLine, QrPairingRefusals) {
@@ -124,7 +191,7 @@ TEST(CommandLine, QrPairingRefusals) {
     } cases[] = {
         // What Debian 12's adb 29 answers.
         {"echo 'adb: unknown command mdns' >&2; exit 1",
-         "QR pairing unavailable\nPairing a phone by QR code needs adb 30 or later (Android SDK platform-tools)"},
+         "QR pairing unavailable\nPairing a phone over Wi-Fi needs adb 30 or later (Android SDK platform-tools)"},
         {"echo 'List of discovered mdns services'", "No phone found\nNo phone answered the QR code within 1 second."},
         {"", "ADB missing\n"},
     };
@@ -144,30 +211,34 @@ TEST(CommandLine, QrPairingRefusals) {
     }
 }
 
-// The commands that run until interrupted print what changes, and end with 0 on Ctrl-C.
+// The commands that run until interrupted print what changes, and only that; on the terminal the log's bytes are
+// shown, not obeyed.
 TEST(CommandLineProgram, WatchAndFollowUntilInterrupted) {
     CliHarness cli;
     test::writeFile(cli.root() / "token", "t");
-    test::writeFile(cli.root() / "log", "first\n");
+    // A character the first piece read cuts in two is shown whole.
+    const std::string first = "first\x1b[2J\t\xe9\n";
+    test::writeFile(cli.root() / "log", first + std::string(256 * 1024 - first.size() - 1, 'a') + "é\n");
     Program watch({"status", "--watch", "--json"});
     Program follow({"logs", "-f"});
     ASSERT_TRUE(watch.readUntil("\"connection\":\"Bridge not running\""));
-    ASSERT_TRUE(follow.readUntil("first\r\n"));
-    // Right after a timed reading, so that within the next two seconds only the change itself can show.
-    watch.out.clear();
-    ASSERT_TRUE(watch.readUntil("\"connection\":\"Bridge not running\"", 5s));
+    ASSERT_TRUE(follow.readUntil("aé\r\n")) << follow.out.substr(0, 100);
+    EXPECT_TRUE(follow.out.starts_with("first\\x1b[2J\t\\xe9\r\n")) << follow.out.substr(0, 100);
     cli.writeStatus(R"("connected":true)");
     std::ofstream(cli.root() / "log", std::ios::app) << "second\n";
     EXPECT_TRUE(watch.readUntil("\"connection\":\"Connected\"", 2s)) << watch.out;
-    EXPECT_TRUE(follow.readUntil("first\r\nsecond\r\n", 2s)) << follow.out;
+    EXPECT_TRUE(follow.readUntil("second\r\n", 2s)) << follow.out;
     // A rotated log is read anew from its start.
     test::writeFile(cli.root() / "log.new", "third\n");
     fs::rename(cli.root() / "log.new", cli.root() / "log");
     EXPECT_TRUE(follow.readUntil("second\r\nthird\r\n", 2s)) << follow.out;
+    // Past the next timed reading, which finds nothing new to print.
+    watch.out.clear();
+    EXPECT_FALSE(watch.readUntil("connection", 3500ms)) << watch.out;
     watch.signal(SIGINT);
     follow.signal(SIGTERM);
-    EXPECT_EQ(watch.wait(), 0);
-    EXPECT_EQ(follow.wait(), 0);
+    EXPECT_EQ(watch.wait(2s), 130);
+    EXPECT_EQ(follow.wait(2s), 143);
 }
 
 // On a terminal: the pairing code is not echoed, and colour follows NO_COLOR.
@@ -186,6 +257,18 @@ TEST(CommandLineProgram, TerminalPromptsAndColour) {
         EXPECT_EQ(test::readAll(cli.dir / "adb.stdin"), "246810\n");
         EXPECT_EQ(tavix.out.find("\x1b[1;32mPhone paired\x1b[0m") != std::string::npos, !noColour) << tavix.out;
         EXPECT_EQ(tavix.out.find("\x1b[") != std::string::npos, !noColour) << tavix.out;
+    }
+    // Each stream by its own terminal: standard error here, while standard output goes elsewhere; never for a dumb
+    // terminal or with --no-color.
+    for (const auto& [term, flag, colour] : std::vector<std::tuple<const char*, const char*, bool>>{
+             {"xterm", "", true}, {"dumb", "", false}, {"xterm", "--no-color", false}}) {
+        CliHarness cli;
+        test::ScopedEnv terminal("TERM", term), colourAllowed("NO_COLOR", std::nullopt);
+        Program tavix(*flag ? std::vector<std::string>{"pause", flag} : std::vector<std::string>{"pause"}, 0, 0, true);
+        tavix.readToEnd();
+        EXPECT_EQ(tavix.wait(), 1);
+        EXPECT_TRUE(tavix.out.starts_with(colour ? "\x1b[1;31mNot paired\x1b[0m\r\n" : "Not paired\r\n"))
+            << term << flag << tavix.out;
     }
 }
 

@@ -35,16 +35,20 @@ echo "installed: binary, desktop entry, autostart entry, metainfo, icons 16..102
 
 # The command line: beside the tray application, with its manual page and completions where man and shells look.
 [ -x "$work/usr/bin/tavix" ] || fail "bin/tavix missing"
-TAVIX_HOME="$work/state" "$work/usr/bin/tavix" status | grep -qx "Paired: no" || fail "installed tavix does not run"
-page="$share/man/man1/tavix.1.gz"
-[ -f "$page" ] || fail "man page missing"
+# Not paired, so not connected: status 3.
+state=$(TAVIX_HOME="$work/state" "$work/usr/bin/tavix" status) && fail "tavix status succeeds while not paired"
+[ $? -eq 3 ] && grep -qx "Paired: no" <<<"$state" || fail "installed tavix does not run"
+for page in tavix tavix-menu; do
+  [ -f "$share/man/man1/$page.1.gz" ] || fail "man page $page missing"
+done
 if command -v man >/dev/null; then
-  rendered=$(MANWIDTH=100 man --warnings -l "$page" 2>"$work/man-warnings") || fail "man page does not render"
-  [ ! -s "$work/man-warnings" ] || fail "man page warnings: $(cat "$work/man-warnings")"
-  for word in "tavix phone pair --qr" "EXIT STATUS" "TAVIX_HOME"; do
-    grep -qF -- "$word" <<<"$rendered" || fail "man page lacks $word"
+  for page in tavix tavix-menu; do
+    rendered=$(MANWIDTH=100 man --warnings -l "$share/man/man1/$page.1.gz" 2>"$work/man-warnings") ||
+      fail "man page $page does not render"
+    [ ! -s "$work/man-warnings" ] || fail "man page $page warnings: $(cat "$work/man-warnings")"
+    for word in "EXIT STATUS" "TAVIX_HOME"; do grep -qF -- "$word" <<<"$rendered" || fail "$page(1) lacks $word"; done
   done
-  echo "man page renders"
+  echo "man pages render"
 fi
 completions=("$share/bash-completion/completions/tavix" "$share/zsh/vendor-completions/_tavix"
   "$share/fish/vendor_completions.d/tavix.fish")
@@ -74,22 +78,43 @@ fi
 
 if command -v dpkg-shlibdeps >/dev/null; then
   (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null) || fail "cpack failed"
-  deb=$(ls "$work"/package/*.deb 2>/dev/null | head -n1)
-  [ -n "$deb" ] || fail "no .deb made"
-  depends=$(dpkg-deb -f "$deb" Depends)
-  echo "package $(basename "$deb"): Depends: $depends"
-  for lib in libqt6widgets6 libcurl4 libplist3 liburiparser1 libutf8proc2 libqrencode4 libwayland-client0; do
-    case "$depends" in *"$lib"*) ;; *) fail "the package does not depend on $lib" ;; esac
+  cli=$(ls "$work"/package/tavix_*.deb 2>/dev/null | head -n1)
+  tray=$(ls "$work"/package/tavix-link_*.deb 2>/dev/null | head -n1)
+  [ -n "$cli" ] && [ -n "$tray" ] || fail "not both packages made: $(ls "$work/package")"
+  # The command line goes where there is no desktop: nothing of Qt or X.
+  depends=$(dpkg-deb -f "$cli" Depends)
+  echo "package $(basename "$cli"): Depends: $depends"
+  for lib in libcurl4 libplist3 liburiparser1 libutf8proc2 libqrencode4; do
+    case "$depends" in *"$lib"*) ;; *) fail "tavix does not depend on $lib" ;; esac
   done
-  dpkg-deb -c "$deb" > "$work/contents"
-  grep -q "./usr/bin/tavix-menu" "$work/contents" || fail "the package lacks the program"
+  case "$depends" in *libqt* | *libx* | *libX*) fail "tavix depends on Qt or X: $depends" ;; esac
+  dpkg-deb -c "$cli" > "$work/contents"
   for file in ./usr/bin/tavix ./usr/share/man/man1/tavix.1.gz ./usr/share/bash-completion/completions/tavix \
-    ./usr/share/zsh/vendor-completions/_tavix ./usr/share/fish/vendor_completions.d/tavix.fish; do
-    grep -q " $file\$" "$work/contents" || fail "the package lacks $file"
+    ./usr/share/zsh/vendor-completions/_tavix ./usr/share/fish/vendor_completions.d/tavix.fish \
+    ./usr/share/doc/tavix/copyright ./usr/share/doc/tavix/changelog.gz; do
+    grep -q " $file\$" "$work/contents" || fail "tavix lacks $file"
   done
-  grep -q "./etc/xdg/autostart/app.tavix.menu.desktop" "$work/contents" || fail "the package lacks the autostart entry"
-  dpkg-deb -e "$deb" "$work/control"
+  grep -q "tavix-menu" "$work/contents" && fail "tavix holds the tray application"
+
+  depends=$(dpkg-deb -f "$tray" Depends)
+  echo "package $(basename "$tray"): Depends: $depends"
+  for lib in "tavix (= " libqt6widgets6 libwayland-client0; do
+    case "$depends" in *"$lib"*) ;; *) fail "tavix-link does not depend on $lib" ;; esac
+  done
+  dpkg-deb -c "$tray" > "$work/contents"
+  for file in ./usr/bin/tavix-menu ./usr/share/man/man1/tavix-menu.1.gz ./etc/xdg/autostart/app.tavix.menu.desktop \
+    ./usr/share/icons/hicolor/scalable/apps/app.tavix.menu-symbolic.svg ./usr/share/doc/tavix-link/copyright; do
+    grep -q " $file\$" "$work/contents" || fail "tavix-link lacks $file"
+  done
+  grep -q "/usr/bin/tavix\$" "$work/contents" && fail "tavix-link holds the command line as well"
+  dpkg-deb -e "$tray" "$work/control"
   grep -qx "/etc/xdg/autostart/app.tavix.menu.desktop" "$work/control/conffiles" || fail "the autostart entry is no conffile"
-  grep -q "./usr/share/icons/hicolor/scalable/apps/app.tavix.menu-symbolic.svg" "$work/contents" ||
-    fail "the package lacks the symbolic tray icon"
+
+  if command -v lintian >/dev/null; then
+    for deb in "$cli" "$tray"; do
+      report=$(lintian --no-tag-display-limit "$deb" 2>&1) || true
+      grep -E "^(E|W): " <<<"$report" && fail "lintian finds fault with $(basename "$deb")"
+    done
+    echo "lintian: no error and no warning"
+  fi
 fi

@@ -11,7 +11,7 @@ constexpr double kNow = 1'750'000'000'000.0;
 
 TEST(LiveLabels, FollowTheStatusItsAgeAndThePause) {
     using Json = nlohmann::json;
-    const Json phones = {{{"model", "M"}, {"state", "device"}}, {{"state", "S"}}};
+    const Json phones = {{{"model", "M\u2066"}, {"state", "device"}}, {{"state", "S\u202e\nx"}}};
     const Json full = {{"connected", true}, {"computer", true}, {"devices", phones}};
     const Json connected = {{"connected", true}}, busy = {{"connected", true}, {"busy", "job"}};
     const Json unsure = {{"connected", "yes"}, {"devices", Json::array()}};
@@ -23,7 +23,10 @@ TEST(LiveLabels, FollowTheStatusItsAgeAndThePause) {
         double age;
         SettingsLabels labels;
     } cases[] = {
-        {false, full, 0, {"Connected", true, "M · device\nAndroid · S", "Computer tasks available", ready}},
+        {false,
+         full,
+         0,
+         {"Connected", true, "M\\u2066 · device\nAndroid · S\\u202e\\nx", "Computer tasks available", ready}},
         {false, full, 25'000, {"Bridge not running", false, none, signIn, ready}},
         // A running task comes before the pause.
         {true, busy, 0, {"Pausing · current task finishing", false, none, signIn, "A task is running on this Mac"}},

@@ -123,6 +123,11 @@ TEST(StatusMenu, ErrorRowShowsNinetyUserPerceivedCharacters) {
     EXPECT_EQ(stacked.size(), 1u + 30 * 2);
     EXPECT_EQ(marks.rfind(stacked, 0), 0u);
     EXPECT_EQ(build(fresh({{"error", ""}})).rows[2].separator, true);
+
+    // What the bridge wrote never reorders or breaks a row: its controls are shown, not obeyed.
+    const auto hostile = build(fresh({{"error", "a\u202eb\x1b[2Jc\n"}, {"devices", {{{"model", "\u2067M\tx"}}}}}));
+    EXPECT_EQ(hostile.rows[2].title, "a\\u202eb\\x1b[2Jc\\n");
+    EXPECT_NE(hostile.find("Phone: \\u2067M\\tx · unknown"), nullptr);
 }
 
 // The rows' enabled flags are the commands' availability; "Working…" shows while an operation runs.
@@ -158,6 +163,7 @@ TEST(StatusMenu, ServerRowShowsTheHostOrTheWholeText) {
         {"https://tavix.example:8443/path?q", "tavix.example"},
         {"https://tavix.example/", "tavix.example"},
         {"not a url", "not a url"},
+        {"not\u2028a\u200furl", "not\\u2028a\\u200furl"},
         {"tavix.example", "tavix.example"},
         {"mailto:someone", "mailto:someone"},
         {"", ""},

@@ -315,10 +315,12 @@ ChildResult runChild(const ChildRequest& request) {
         return startFailure(request.executable, err);
     }
     // Five seconds for the group to end at the limit, or the limit itself when it is shorter.
-    const Clock::duration grace = std::clamp<Clock::duration>(deadline - Clock::now(), {}, std::chrono::seconds(5));
+    Clock::duration grace = std::clamp<Clock::duration>(deadline - Clock::now(), {}, std::chrono::seconds(5));
     UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    // The program is ending (or cannot be told to end this child early): it must not outlive the program.
+    // The program is ending (or cannot be told to end this child early): it must not outlive the program, and gets
+    // the grace the ending allows.
     const bool entered = wake.valid() && enterChild(pid, wake.get());
+    if (!entered) grace = std::min<Clock::duration>(grace, endingGrace());
     ChildRun run(pid, std::move(pidfd), std::move(wake), std::move(input.write), std::move(output.read), request.input,
                  entered ? deadline : Clock::now(), grace, sigpipe, request.output);
     return run.finish();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <exception>
 #include <sstream>
 
@@ -12,6 +11,12 @@ namespace tavix {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Rounded by the clock's arithmetic rather than libm's, which the command line then need not load at start.
+long milliseconds(double seconds) {
+    return static_cast<long>(
+        std::chrono::round<std::chrono::milliseconds>(std::chrono::duration<double>(seconds)).count());
+}
 
 // What the callbacks of one transfer share.
 struct Transfer {
@@ -181,13 +186,13 @@ HttpResponse CurlHttp::perform(const HttpRequest& request) const {
         api->easySetopt(handle, CURLOPT_CAPATH, static_cast<char*>(nullptr));
     }
     if (request.idleSeconds > 0) {
-        api->easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::lround(request.idleSeconds * 1000));
+        api->easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds(request.idleSeconds));
         api->easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
         api->easySetopt(handle, CURLOPT_XFERINFOFUNCTION, progress);
         api->easySetopt(handle, CURLOPT_XFERINFODATA, &transfer);
     }
     if (request.ceilingSeconds > 0) {
-        api->easySetopt(handle, CURLOPT_TIMEOUT_MS, std::lround(request.ceilingSeconds * 1000));
+        api->easySetopt(handle, CURLOPT_TIMEOUT_MS, milliseconds(request.ceilingSeconds));
     }
     api->easySetopt(handle, CURLOPT_PREREQFUNCTION, beforeRequest);
     api->easySetopt(handle, CURLOPT_PREREQDATA, &transfer);

@@ -1,20 +1,13 @@
 #include "platform/system/curl_library.h"
 
-#include <dlfcn.h>
+#include "platform/system/loaded_library.h"
 
 namespace tavix {
 namespace {
 
-template <typename Function>
-bool resolve(void* library, const char* name, Function& function) {
-    // dlsym hands back an object pointer; POSIX guarantees it converts to the function's type.
-    function = reinterpret_cast<Function>(::dlsym(library, name));
-    return function != nullptr;
-}
-
 const CurlLibrary* load() {
     // The soname the headers were written for: another ABI would not be libcurl.so.4.
-    void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    void* library = loadLibrary("libcurl.so.4");
     if (library == nullptr) return nullptr;
     static CurlLibrary curl;
     const bool complete =

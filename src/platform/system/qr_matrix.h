@@ -20,7 +20,7 @@ struct QrMatrix {
 // Modules of quiet zone around the code, as scanners expect.
 inline constexpr int kQuietZone = 4;
 
-// `text` as a QR code; nothing when it does not fit in one.
+// `text` as a QR code; nothing when it does not fit in one, or libqrencode is missing.
 std::optional<QrMatrix> encodeQr(std::string_view text);
 
 }  // namespace tavix

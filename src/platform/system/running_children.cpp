@@ -33,6 +33,11 @@ void wakeAll(Running& all) {
     }
 }
 
+// Main-thread callers ask in turn for a grace; once the program is ending, the shortest one asked for holds.
+void setGrace(Running& all, std::chrono::milliseconds grace) {
+    all.graceMs = all.stopped ? std::min<long long>(all.graceMs, grace.count()) : grace.count();
+}
+
 }  // namespace
 
 bool enterChild(pid_t pid, int wake) {
@@ -52,18 +57,24 @@ void leaveChild(pid_t pid) {
 void endChildren(std::chrono::milliseconds grace) {
     Running& all = running();
     std::lock_guard lock(all.mutex);
-    all.graceMs = grace.count();
+    setGrace(all, grace);
     wakeAll(all);
 }
 
 void stopChildren(std::chrono::milliseconds grace) {
     Running& all = running();
     std::lock_guard lock(all.mutex);
+    setGrace(all, grace);
     all.stopped = true;
-    all.graceMs = grace.count();
     // At once, from here: the program may end before a run's thread gets to it.
     for (const auto& [pid, wake] : all.children) ::kill(-pid, SIGTERM);
     wakeAll(all);
+}
+
+void killChildren() {
+    Running& all = running();
+    std::lock_guard lock(all.mutex);
+    for (const auto& [pid, wake] : all.children) ::kill(-pid, SIGKILL);
 }
 
 bool childrenRunning() {

@@ -18,8 +18,11 @@ void leaveChild(pid_t pid);
 // Asks the run of every child to end it as at its time limit: SIGTERM to its process group, then, what is left of
 // the group after at most `grace`, SIGKILL. Returns at once.
 void endChildren(std::chrono::milliseconds grace);
-// The same, with SIGTERM sent at once, and refuses children started from now on (the program is ending).
+// The same, with SIGTERM sent at once, and refuses children started from now on (the program is ending). From then
+// on a grace is only ever shortened.
 void stopChildren(std::chrono::milliseconds grace);
+// SIGKILL to the process group of every child still running, at once: the program ends now.
+void killChildren();
 // Whether a child is still running (not yet reaped).
 bool childrenRunning();
 

@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace tavix {
@@ -25,6 +27,54 @@ bool validSequence(const char* data, std::size_t length) {
     auto used = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(data), static_cast<utf8proc_ssize_t>(length),
                                  &codePoint);
     return used == static_cast<utf8proc_ssize_t>(length);
+}
+
+// Characters that change the direction of the text around them: the embeddings, overrides and isolates, and the
+// marks, which are format characters of a strong direction.
+bool bidiControl(const utf8proc_property_t& property) {
+    switch (property.bidi_class) {
+        case UTF8PROC_BIDI_CLASS_LRE:
+        case UTF8PROC_BIDI_CLASS_LRO:
+        case UTF8PROC_BIDI_CLASS_RLE:
+        case UTF8PROC_BIDI_CLASS_RLO:
+        case UTF8PROC_BIDI_CLASS_PDF:
+        case UTF8PROC_BIDI_CLASS_LRI:
+        case UTF8PROC_BIDI_CLASS_RLI:
+        case UTF8PROC_BIDI_CLASS_FSI:
+        case UTF8PROC_BIDI_CLASS_PDI:
+            return true;
+        case UTF8PROC_BIDI_CLASS_L:
+        case UTF8PROC_BIDI_CLASS_R:
+        case UTF8PROC_BIDI_CLASS_AL:
+            return property.category == UTF8PROC_CATEGORY_CF;
+        default:
+            return false;
+    }
+}
+
+bool shownAsIs(utf8proc_int32_t codePoint) {
+    const utf8proc_property_t* property = utf8proc_get_property(codePoint);
+    switch (property->category) {
+        case UTF8PROC_CATEGORY_CC:
+        case UTF8PROC_CATEGORY_ZL:
+        case UTF8PROC_CATEGORY_ZP:
+            return false;
+        default:
+            return !bidiControl(*property);
+    }
+}
+
+// A byte that is not UTF-8, or a code point, as its number.
+void appendEscape(std::string& out, unsigned long value) {
+    char escape[20];
+    if (value < 0x100) {
+        std::snprintf(escape, sizeof escape, "\\x%02lx", value);
+    } else if (value < 0x10000) {
+        std::snprintf(escape, sizeof escape, "\\u%04lx", value);
+    } else {
+        std::snprintf(escape, sizeof escape, "\\U%08lx", value);
+    }
+    out += escape;
 }
 
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
@@ -86,6 +136,50 @@ std::string_view graphemePrefix(std::string_view text, std::size_t count) {
 
 std::string_view displayPrefix(std::string_view text, std::size_t count) {
     return text.substr(0, walkCharacters(text, count, kMaxCharacterCodePoints).bytes);
+}
+
+std::string displayable(std::string_view text, bool oneLine) {
+    std::string out;
+    out.reserve(text.size());
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        // Printable ASCII, nearly all there is, goes as it is, a run at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7f) ++plain;
+        out.append(text, at, plain - at);
+        at = plain;
+        if (at == text.size()) break;
+        utf8proc_int32_t codePoint = 0;
+        const auto used = utf8proc_iterate(bytesOf(text) + at, size - static_cast<utf8proc_ssize_t>(at), &codePoint);
+        if (used <= 0) {
+            appendEscape(out, static_cast<unsigned char>(text[at]));
+            ++at;
+            continue;
+        }
+        const bool lineBreak = codePoint == '\t' || codePoint == '\n';
+        if (lineBreak && !oneLine) {
+            out += static_cast<char>(codePoint);
+        } else if (lineBreak || codePoint == '\r') {
+            out += codePoint == '\t' ? "\\t" : codePoint == '\n' ? "\\n" : "\\r";
+        } else if (shownAsIs(codePoint)) {
+            out.append(text, at, static_cast<std::size_t>(used));
+        } else {
+            appendEscape(out, static_cast<unsigned long>(codePoint));
+        }
+        at += static_cast<std::size_t>(used);
+    }
+    return out;
+}
+
+std::size_t completeLength(std::string_view bytes) {
+    // Only the last three bytes can begin a sequence that is still waiting for its end.
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, bytes.size()); ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((byte & 0xC0) == 0x80) continue;
+        return sequenceLength(byte) > back ? bytes.size() - back : bytes.size();
+    }
+    return bytes.size();
 }
 
 void Utf8Validator::feed(std::string_view bytes) {
