@@ -87,7 +87,9 @@ struct Quiet final : tavix::Dialogs, tavix::SettingsView, tavix::Desktop, tavix:
     void terminate() override {}
     void startRepeatingTimer(double, std::function<void()>) override {}
     void runAfter(double, std::function<void()>) override {}
-    tavix::InstanceClaim claimInstance(tavix::ApplicationDelegate&) override { return tavix::InstanceClaim::claimed; }
+    tavix::InstanceClaim claimInstance(tavix::ApplicationDelegate&, const std::optional<std::string>&) override {
+        return tavix::InstanceClaim::claimed;
+    }
 };
 
 void writeStatus(const std::filesystem::path& root, bool connected) {

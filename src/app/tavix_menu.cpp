@@ -65,8 +65,8 @@ void TavixMenu::applicationDidFinishLaunching() {
     removeLeftoverScripts(root());
     ports_.item.create("Tavix Link", *this);
     refresh();
-    const auto& args = options_.arguments;
-    if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) showSettings();
+    if (asked("--settings") || !paired()) showSettings();
+    if (asked("--pair-phone-qr")) perform(Command::pairPhoneQr);
     ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
     watchState();
     // Without a tray the application would be invisible: say so, once, beside the window that does everything the
@@ -95,9 +95,17 @@ void TavixMenu::watchState() {
     watcher_ = std::make_unique<StateWatcher>(root(), shownEntries(), std::move(changed));
 }
 
+bool TavixMenu::asked(std::string_view option) const {
+    const auto& args = options_.arguments;
+    return std::find(args.begin(), args.end(), option) != args.end();
+}
+
 bool TavixMenu::claimInstance() {
     if (instanceClaimed_) return *instanceClaimed_;
-    switch (ports_.application.claimInstance(*this)) {
+    // A later start that asks for the phone's QR code has the running copy show it.
+    std::optional<std::string> action;
+    if (asked("--pair-phone-qr")) action = std::string(commandName(Command::pairPhoneQr));
+    switch (ports_.application.claimInstance(*this, action)) {
         case InstanceClaim::claimed:
             instanceClaimed_ = true;
             break;

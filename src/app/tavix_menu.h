@@ -165,6 +165,8 @@ class TavixMenu final : public StatusItemDelegate,
     void publishRowsSoon();
     // Refreshes as soon as a state file changes; the timer stays, for a status ages without any change.
     void watchState();
+    // The option is on the command line.
+    bool asked(std::string_view option) const;
     // While a form or a question waits for its answer.
     template <typename Ask>
     auto asking(Ask ask);

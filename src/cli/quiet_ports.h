@@ -33,7 +33,9 @@ class LoopApplication final : public Application {
     void activate() override {}
     void terminate() override { loop_.stop(); }
     void startRepeatingTimer(double seconds, std::function<void()> tick) override { repeat(seconds, std::move(tick)); }
-    InstanceClaim claimInstance(ApplicationDelegate&) override { return InstanceClaim::unavailable; }
+    InstanceClaim claimInstance(ApplicationDelegate&, const std::optional<std::string>&) override {
+        return InstanceClaim::unavailable;
+    }
     void runAfter(double seconds, std::function<void()> fn) override { loop_.after(duration(seconds), std::move(fn)); }
 
   private:

@@ -149,7 +149,7 @@ class FakeApplication final : public Application {
         timerSeconds = seconds;
         tick = std::move(fn);
     }
-    InstanceClaim claimInstance(ApplicationDelegate& delegate) override {
+    InstanceClaim claimInstance(ApplicationDelegate& delegate, const std::optional<std::string>&) override {
         claimedFor = &delegate;
         return claim;
     }

@@ -15,9 +15,6 @@
 #include "app/mode.h"
 #include "app/self_test.h"
 #include "app/tavix_menu.h"
-#include "platform/system/system_clock.h"
-#include "platform/system/curl_http.h"
-#include "platform/system/executable.h"
 #include "platform/qt/artwork.h"
 #include "platform/qt/desktop_opener.h"
 #include "platform/qt/qt_application.h"
@@ -25,11 +22,14 @@
 #include "platform/qt/qt_main_queue.h"
 #include "platform/qt/settings_window.h"
 #include "platform/qt/tray_item.h"
+#include "platform/system/curl_http.h"
+#include "platform/system/executable.h"
+#include "platform/system/system_clock.h"
 
 namespace {
 
 // The argument vector handed to Qt: only the program name, so that Qt's own options (-platform, -display, …) are
-// not honoured; every argument but our three options is ignored.
+// not honoured; every argument but our own options is ignored.
 struct QtArguments {
     explicit QtArguments(char* program) : argv{program != nullptr ? program : fallback, nullptr} {}
     char fallback[11] = "tavix-menu";
