@@ -33,7 +33,8 @@ TavixMenu::TavixMenu(Ports ports, Options options)
       runner_(ports_.mainQueue),
       control_(*this, options_),
       pairing_(*this),
-      qr_(*this) {}
+      qr_(*this),
+      notifications_(ports_.notifier, *this) {}
 
 TavixMenu::~TavixMenu() {
     watcher_.reset();
@@ -143,8 +144,12 @@ void TavixMenu::refresh() {
     const double now = ports_.clock.nowMilliseconds();
     const bool isPaired = paired();
     const bool isPaused = paused();
-    ports_.item.setTooltip("Tavix Link · " + tavix::connectionLabel(isPaired, isPaused, status_, now));
+    const std::string label = tavix::connectionLabel(isPaired, isPaused, status_, now);
+    ports_.item.setTooltip("Tavix Link · " + label);
     if (settingsBuilt_) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status_, now));
+    NotificationInputs seen{label, std::nullopt, now, !notificationsDisabled(), ports_.settings.focused()};
+    if (const auto error = errorRow(status_, isFresh(status_, now))) seen.error = std::string(*error);
+    notifications_.observe(seen);
     // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
     ports_.item.setMenu(menuRows(isPaired, isPaused));
 }

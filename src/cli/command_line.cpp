@@ -45,7 +45,8 @@ class Session {
           dialogs_(terminal),
           http_(settings.authorityFile),
           application_(loop_),
-          menu_(Ports{loop_, dialogs_, item_, view_, desktop_, http_, application_, clock_}, optionsFor(settings)) {}
+          menu_(Ports{loop_, dialogs_, item_, view_, desktop_, http_, application_, clock_, notifier_},
+                optionsFor(settings)) {}
 
     int run(const Invocation& invocation) {
         begin(invocation);
@@ -238,6 +239,7 @@ class Session {
     CurlHttp http_;
     LoopApplication application_;
     SystemClock clock_;
+    NoNotifier notifier_;
     TavixMenu menu_;
     bool qr_ = false;  // the command shows a QR code, which says itself that it waits
     std::unique_ptr<LogFile> log_;

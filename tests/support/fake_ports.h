@@ -15,6 +15,7 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/main_queue.h"
+#include "platform/notifier.h"
 #include "platform/settings_view.h"
 #include "platform/status_item.h"
 
@@ -124,6 +125,7 @@ class FakeSettingsView final : public SettingsView {
         ++labelSets;
     }
     void present(bool centre) override { presents.push_back(centre); }
+    bool focused() const override { return hasFocus; }
 
     int builds = 0;
     std::string serverLine;
@@ -131,6 +133,7 @@ class FakeSettingsView final : public SettingsView {
     std::optional<SettingsLabels> labels;
     int labelSets = 0;
     std::vector<bool> presents;
+    bool hasFocus = false;
 };
 
 class FakeDesktop final : public Desktop {
@@ -161,6 +164,15 @@ class FakeApplication final : public Application {
     std::optional<double> timerSeconds;
     std::function<void()> tick;
     std::vector<std::pair<double, std::function<void()>>> later;
+};
+
+// Each notification shown ("summary · body") or closed ("close connection", "close error"), in order.
+struct FakeNotifier final : Notifier {
+    void show(const Notification& n, CommandTarget&) override { calls.push_back(n.summary + " · " + n.body); }
+    void close(NotificationKind kind) override {
+        calls.push_back(kind == NotificationKind::connection ? "close connection" : "close error");
+    }
+    std::vector<std::string> calls;
 };
 
 class FakeClock final : public Clock {

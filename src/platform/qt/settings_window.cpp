@@ -173,6 +173,10 @@ void SettingsWindow::setLabels(const SettingsLabels& labels) {
     }
 }
 
+bool SettingsWindow::focused() const {
+    return window_ && window_->isActiveWindow();
+}
+
 void SettingsWindow::present(bool centre) {
     if (!window_) return;
     if (centre) {
