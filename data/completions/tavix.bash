@@ -3,7 +3,7 @@
 _tavix() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words
     if ((COMP_CWORD == 1)); then
-        words="status pair phone pause resume restart login disconnect logs devices --help --version"
+        words="status pair phone pause resume restart login notifications disconnect logs devices --help --version"
     else
         case ${COMP_WORDS[1]} in
         status) words="--json --watch --help" ;;
@@ -20,7 +20,7 @@ _tavix() {
                 words="--help"
             fi
             ;;
-        login) ((COMP_CWORD == 2)) && words="on off" ;;
+        login | notifications) ((COMP_CWORD == 2)) && words="on off" ;;
         disconnect) words="--yes --help" ;;
         logs) words="--follow --help" ;;
         devices) words="--open --help" ;;

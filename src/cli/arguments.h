@@ -18,6 +18,7 @@ enum class Verb {
     resume,
     restart,
     login,
+    notifications,
     disconnect,
     logs,
     devices,
@@ -34,7 +35,7 @@ struct Invocation {
     bool yes = false;                    // disconnect --yes
     bool follow = false;                 // logs -f
     bool open = false;                   // devices --open
-    bool on = false;                     // login on
+    bool on = false;                     // login on, notifications on
     std::optional<std::string> server;   // pair --server
     std::optional<std::string> address;  // phone pair / connect ADDRESS
 };

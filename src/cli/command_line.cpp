@@ -94,6 +94,8 @@ class Session {
                 return restart();
             case Verb::login:
                 return login(invocation.on);
+            case Verb::notifications:
+                return notifications(invocation.on);
             case Verb::disconnect:
                 return disconnect(invocation.yes);
             case Verb::logs:
@@ -196,6 +198,15 @@ class Session {
         const std::string state = on ? "on" : "off";
         if (menu_.loginDisabled() != on) return say("Start at login is already " + state + ".");
         then(Command::toggleLogin, "Start at login is now " + state + ".");
+    }
+
+    void notifications(bool on) {
+        const std::string state = on ? "on" : "off";
+        if (menu_.notificationsDisabled() != on) return say("Notifications are already " + state + ".");
+        if (auto error = menu_.state().setMarker("no-notify", !on)) {
+            return fail("Could not change notifications", error->description);
+        }
+        say("Notifications are now " + state + ".");
     }
 
     void disconnect(bool yes) {
