@@ -64,7 +64,12 @@ class Item final : public tavix::StatusItem {
     Clock::time_point shownAt;
 };
 
-struct Quiet final : tavix::Dialogs, tavix::SettingsView, tavix::Desktop, tavix::Http, tavix::Application {
+struct Quiet final : tavix::Dialogs,
+                     tavix::SettingsView,
+                     tavix::Desktop,
+                     tavix::Http,
+                     tavix::Application,
+                     tavix::Notifier {
     void alert(const std::string&, const std::string&, tavix::Outcome) override {}
     std::optional<std::vector<std::string>> form(const std::string&, const std::string&,
                                                  const std::vector<tavix::FormField>&, const std::string&) override {
@@ -80,6 +85,7 @@ struct Quiet final : tavix::Dialogs, tavix::SettingsView, tavix::Desktop, tavix:
     void build(const std::string&, tavix::CommandTarget&) override {}
     void setLabels(const tavix::SettingsLabels&) override {}
     void present(bool) override {}
+    bool focused() const override { return false; }
     void openUrl(const std::string&) override {}
     void openFile(const std::filesystem::path&) override {}
     void send(tavix::HttpRequest, std::function<void(tavix::HttpResponse)>) override {}
@@ -87,7 +93,11 @@ struct Quiet final : tavix::Dialogs, tavix::SettingsView, tavix::Desktop, tavix:
     void terminate() override {}
     void startRepeatingTimer(double, std::function<void()>) override {}
     void runAfter(double, std::function<void()>) override {}
-    tavix::InstanceClaim claimInstance(tavix::ApplicationDelegate&) override { return tavix::InstanceClaim::claimed; }
+    tavix::InstanceClaim claimInstance(tavix::ApplicationDelegate&, const std::optional<std::string>&) override {
+        return tavix::InstanceClaim::claimed;
+    }
+    void show(const tavix::Notification&, tavix::CommandTarget&) override {}
+    void close(tavix::NotificationKind) override {}
 };
 
 void writeStatus(const std::filesystem::path& root, bool connected) {
@@ -124,7 +134,7 @@ int main(int argc, char** argv) {
     options.serviceManager = tavix::ServiceManagerKind::systemd;
     std::vector<double> latencies;
     {
-        tavix::TavixMenu menu({queue, quiet, item, quiet, quiet, quiet, quiet, clock}, options);
+        tavix::TavixMenu menu({queue, quiet, item, quiet, quiet, quiet, quiet, clock, quiet}, options);
         menu.applicationDidFinishLaunching();
         for (int i = 0; i < changes; ++i) {
             const bool connected = i % 2 == 0;

@@ -26,6 +26,8 @@ tests=(
   desktop-file-utils appstream lintian
   # the command line's tests: QR codes read back, its man page and shell completions checked
   zbar-tools man-db zsh fish
+  # the desktop notifications read back from a real notification server
+  dunst
   # fuzzing (the fuzz preset)
   clang libclang-rt-14-dev libexpat1-dev
 )

@@ -3,8 +3,8 @@
 _tavix() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words
     if ((COMP_CWORD == 1)); then
-        words="status wait pair phone pause resume restart login disconnect logs devices help --no-input --no-color"
-        words+=" --help --version"
+        words="status wait pair phone pause resume restart login notifications disconnect logs devices help"
+        words+=" --no-input --no-color --help --version"
     else
         case ${COMP_WORDS[1]} in
         status) words="--json --watch --help" ;;
@@ -26,7 +26,7 @@ _tavix() {
                 words="--help"
             fi
             ;;
-        login) ((COMP_CWORD == 2)) && words="on off" ;;
+        login | notifications) ((COMP_CWORD == 2)) && words="on off" ;;
         disconnect) words="--yes --help" ;;
         logs)
             [[ $prev == -n || $prev == --lines ]] && return

@@ -1,6 +1,6 @@
 # fish completion for tavix(1)
 
-set -l commands status wait pair phone pause resume restart login disconnect logs devices help
+set -l commands status wait pair phone pause resume restart login notifications disconnect logs devices help
 complete -c tavix -f
 complete -c tavix -s h -l help -d 'Show the help'
 complete -c tavix -l no-input -d 'Never ask'
@@ -14,6 +14,7 @@ complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a pause -d 'St
 complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a resume -d 'Take new tasks again'
 complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a restart -d 'Restart the local bridge'
 complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a login -d 'Start the bridge at login, or not'
+complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a notifications -d 'Desktop notifications, or none'
 complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a disconnect -d 'Stop the bridge and remove the pairing'
 complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a logs -d "Print the bridge's log"
 complete -c tavix -n "not __fish_seen_subcommand_from $commands" -a devices -d 'Print the devices page address'
@@ -25,7 +26,7 @@ complete -c tavix -n "__fish_seen_subcommand_from pair; and not __fish_seen_subc
 complete -c tavix -n "__fish_seen_subcommand_from phone; and not __fish_seen_subcommand_from pair connect" -a pair -d 'Pair a phone'
 complete -c tavix -n "__fish_seen_subcommand_from phone; and not __fish_seen_subcommand_from pair connect" -a connect -d 'Connect a paired phone'
 complete -c tavix -n "__fish_seen_subcommand_from phone; and __fish_seen_subcommand_from pair" -l qr -d 'Pair by QR code'
-complete -c tavix -n "__fish_seen_subcommand_from login; and not __fish_seen_subcommand_from on off" -a 'on off'
+complete -c tavix -n "__fish_seen_subcommand_from login notifications; and not __fish_seen_subcommand_from on off" -a 'on off'
 complete -c tavix -n "__fish_seen_subcommand_from disconnect" -s y -l yes -d 'Do not ask'
 complete -c tavix -n "__fish_seen_subcommand_from logs" -s f -l follow -d 'Keep printing what the bridge adds'
 complete -c tavix -n "__fish_seen_subcommand_from logs" -s n -l lines -x -d 'Only the last lines'

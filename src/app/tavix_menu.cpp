@@ -34,7 +34,8 @@ TavixMenu::TavixMenu(Ports ports, Options options)
       runner_(ports_.mainQueue),
       control_(*this, options_),
       pairing_(*this),
-      qr_(*this) {}
+      qr_(*this),
+      notifications_(ports_.notifier, *this) {}
 
 TavixMenu::~TavixMenu() {
     watcher_.reset();
@@ -70,8 +71,8 @@ void TavixMenu::applicationDidFinishLaunching() {
     removeLeftoverScripts(root());
     ports_.item.create("Tavix Link", *this);
     refresh();
-    const auto& args = options_.arguments;
-    if (std::find(args.begin(), args.end(), "--settings") != args.end() || !paired()) showSettings();
+    if (asked("--settings") || !paired()) showSettings();
+    if (asked("--pair-phone-qr")) perform(Command::pairPhoneQr);
     ports_.application.startRepeatingTimer(3.0, [this] { refresh(); });
     watchState();
     // Without a tray the application would be invisible: say so, once, beside the window that does everything the
@@ -100,9 +101,17 @@ void TavixMenu::watchState() {
     watcher_ = std::make_unique<StateWatcher>(root(), shownEntries(), std::move(changed));
 }
 
+bool TavixMenu::asked(std::string_view option) const {
+    const auto& args = options_.arguments;
+    return std::find(args.begin(), args.end(), option) != args.end();
+}
+
 bool TavixMenu::claimInstance() {
     if (instanceClaimed_) return *instanceClaimed_;
-    switch (ports_.application.claimInstance(*this)) {
+    // A later start that asks for the phone's QR code has the running copy show it.
+    std::optional<std::string> action;
+    if (asked("--pair-phone-qr")) action = std::string(commandName(Command::pairPhoneQr));
+    switch (ports_.application.claimInstance(*this, action)) {
         case InstanceClaim::claimed:
             instanceClaimed_ = true;
             break;
@@ -140,8 +149,12 @@ void TavixMenu::refresh() {
     const double now = ports_.clock.nowMilliseconds();
     const bool isPaired = paired();
     const bool isPaused = paused();
-    ports_.item.setTooltip("Tavix Link · " + tavix::connectionLabel(isPaired, isPaused, status_, now));
+    const std::string label = tavix::connectionLabel(isPaired, isPaused, status_, now);
+    ports_.item.setTooltip("Tavix Link · " + label);
     if (settingsBuilt_) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status_, now));
+    NotificationInputs seen{label, std::nullopt, now, !notificationsDisabled(), ports_.settings.focused()};
+    if (const auto error = errorRow(status_, isFresh(status_, now))) seen.error = std::string(*error);
+    notifications_.observe(seen);
     // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
     ports_.item.setMenu(menuRows(isPaired, isPaused));
 }

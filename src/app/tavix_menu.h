@@ -25,6 +25,7 @@
 #include "platform/http.h"
 #include "platform/main_queue.h"
 #include "platform/menu_row.h"
+#include "platform/notifier.h"
 #include "platform/settings_view.h"
 #include "platform/status_item.h"
 #include "state/availability.h"
@@ -33,6 +34,7 @@
 #include "state/state_directory.h"
 #include "state/state_watcher.h"
 #include "state/status.h"
+#include "ui/notifications.h"
 
 namespace tavix {
 
@@ -46,6 +48,7 @@ struct Ports {
     Http& http;
     Application& application;
     const Clock& clock;
+    Notifier& notifier;
 };
 
 // Seconds after start at which a desktop that shows no tray icon is told so.
@@ -72,6 +75,7 @@ class TavixMenu final : public StatusItemDelegate,
     bool paused() const { return state_.paused(); }
     bool paired() const { return state_.paired(); }
     bool loginDisabled() const { return state_.loginDisabled(); }
+    bool notificationsDisabled() const { return state_.notificationsDisabled(); }
     [[nodiscard]] std::optional<Error> writePrivate(std::string_view data, std::string_view name) const {
         return state_.writePrivate(data, name);
     }
@@ -166,6 +170,8 @@ class TavixMenu final : public StatusItemDelegate,
     void publishRowsSoon();
     // Refreshes as soon as a state file changes; the timer stays, for a status ages without any change.
     void watchState();
+    // The option is on the command line.
+    bool asked(std::string_view option) const;
     // While a form or a question waits for its answer.
     template <typename Ask>
     auto asking(Ask ask);
@@ -194,6 +200,7 @@ class TavixMenu final : public StatusItemDelegate,
     BridgeControl control_;
     AccountPairing pairing_;
     QrPairing qr_;
+    NotificationRules notifications_;
     bool operation_ = false;
     bool dialogOpen_ = false;
     bool settingsBuilt_ = false;

@@ -10,9 +10,18 @@ namespace tavix::cli {
 namespace {
 
 const std::map<std::string, Verb, std::less<>> kVerbs{
-    {"status", Verb::status}, {"pair", Verb::pair},       {"phone", Verb::phone}, {"pause", Verb::pause},
-    {"resume", Verb::resume}, {"restart", Verb::restart}, {"login", Verb::login}, {"disconnect", Verb::disconnect},
-    {"logs", Verb::logs},     {"devices", Verb::devices}, {"wait", Verb::wait},
+    {"status", Verb::status},
+    {"pair", Verb::pair},
+    {"phone", Verb::phone},
+    {"pause", Verb::pause},
+    {"resume", Verb::resume},
+    {"restart", Verb::restart},
+    {"login", Verb::login},
+    {"disconnect", Verb::disconnect},
+    {"logs", Verb::logs},
+    {"devices", Verb::devices},
+    {"wait", Verb::wait},
+    {"notifications", Verb::notifications},
 };
 
 // Edits from one word to the other: a letter added, dropped or changed, or two neighbours swapped.
@@ -119,9 +128,10 @@ std::variant<Invocation, UsageError> readRest(Invocation invocation, const std::
     if (invocation.help) return invocation;
 
     const bool takesAddress = verb == Verb::phonePair || verb == Verb::phoneConnect;
-    if (verb == Verb::login) {
+    if (verb == Verb::login || verb == Verb::notifications) {
         if (operands.size() != 1 || (operands[0] != "on" && operands[0] != "off")) {
-            return UsageError{"login needs 'on' or 'off'", verb};
+            return UsageError{std::string(verb == Verb::login ? "login" : "notifications") + " needs 'on' or 'off'",
+                              verb};
         }
         invocation.on = operands[0] == "on";
     } else if (takesAddress && operands.size() == 1) {
@@ -204,6 +214,7 @@ std::string usage(Verb verb) {
                    "  pause, resume              stop or start taking new tasks\n"
                    "  restart                    restart the local bridge\n"
                    "  login on|off               start the bridge at login, or not\n"
+                   "  notifications on|off       desktop notifications from the tray, or none\n"
                    "  disconnect [--yes]         stop the bridge, remove this computer's pairing\n"
                    "  logs [-n LINES] [-f]       print the bridge's log, and follow it with -f\n"
                    "  devices [--open]           print the address of the server's devices page\n"
@@ -274,6 +285,11 @@ std::string usage(Verb verb) {
             return "Usage: tavix login on|off\n"
                    "\n"
                    "Starts the bridge (and the tray application) at login, or not.\n";
+        case Verb::notifications:
+            return "Usage: tavix notifications on|off\n"
+                   "\n"
+                   "Lets the tray application tell, by a desktop notification, when the bridge stays offline or\n"
+                   "reports a new error; or turns that off. The desktop's own setting for Tavix Link works too.\n";
         case Verb::disconnect:
             return "Usage: tavix disconnect [--yes]\n"
                    "\n"

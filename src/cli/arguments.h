@@ -18,6 +18,7 @@ enum class Verb {
     resume,
     restart,
     login,
+    notifications,
     disconnect,
     logs,
     devices,
@@ -35,7 +36,7 @@ struct Invocation {
     bool yes = false;                    // disconnect --yes
     bool follow = false;                 // logs -f
     bool open = false;                   // devices --open
-    bool on = false;                     // login on
+    bool on = false;                     // login on, notifications on
     bool noColour = false;               // --no-color, anywhere
     bool noInput = false;                // --no-input, anywhere
     std::optional<std::string> server;   // pair --server

@@ -51,7 +51,8 @@ class Session {
           dialogs_(terminal),
           http_(settings.authorityFile),
           application_(loop_),
-          menu_(Ports{loop_, dialogs_, item_, view_, desktop_, http_, application_, clock_}, optionsFor(settings)) {}
+          menu_(Ports{loop_, dialogs_, item_, view_, desktop_, http_, application_, clock_, notifier_},
+                optionsFor(settings)) {}
 
     int run(const Invocation& invocation) {
         begin(invocation);
@@ -120,6 +121,8 @@ class Session {
                 return restart();
             case Verb::login:
                 return login(invocation.on);
+            case Verb::notifications:
+                return notifications(invocation.on);
             case Verb::disconnect:
                 return disconnect(invocation.yes);
             case Verb::logs:
@@ -289,6 +292,15 @@ class Session {
         then(Command::toggleLogin, "Start at login is now " + state + ".");
     }
 
+    void notifications(bool on) {
+        const std::string state = on ? "on" : "off";
+        if (menu_.notificationsDisabled() != on) return say("Notifications are already " + state + ".");
+        if (auto error = menu_.state().setMarker("no-notify", !on)) {
+            return fail("Could not change notifications", error->description);
+        }
+        say("Notifications are now " + state + ".");
+    }
+
     void disconnect(bool yes) {
         if (!yes && (!terminal_.inputIsTerminal() || noInput_)) {
             return fail("Not disconnected", std::string(noInput_ ? "tavix asks nothing with --no-input"
@@ -357,6 +369,7 @@ class Session {
     CurlHttp http_;
     LoopApplication application_;
     SystemClock clock_;
+    NoNotifier notifier_;
     TavixMenu menu_;
     bool qr_ = false;  // the command shows a QR code, which says itself that it waits
     bool noInput_ = false;

@@ -4,6 +4,7 @@
 
 #include "cli/event_loop.h"
 #include "platform/application.h"
+#include "platform/notifier.h"
 #include "platform/settings_view.h"
 #include "platform/status_item.h"
 
@@ -24,6 +25,14 @@ class NoSettingsView final : public SettingsView {
     void build(const std::string&, CommandTarget&) override {}
     void setLabels(const SettingsLabels&) override {}
     void present(bool) override {}
+    bool focused() const override { return false; }
+};
+
+// Nor notifications: what a command has to say it prints, and a terminal keeps nothing on screen for later.
+class NoNotifier final : public Notifier {
+  public:
+    void show(const Notification&, CommandTarget&) override {}
+    void close(NotificationKind) override {}
 };
 
 // The running command: there is nothing to bring forward and no other copy to find.
@@ -33,7 +42,9 @@ class LoopApplication final : public Application {
     void activate() override {}
     void terminate() override { loop_.stop(); }
     void startRepeatingTimer(double seconds, std::function<void()> tick) override { repeat(seconds, std::move(tick)); }
-    InstanceClaim claimInstance(ApplicationDelegate&) override { return InstanceClaim::unavailable; }
+    InstanceClaim claimInstance(ApplicationDelegate&, const std::optional<std::string>&) override {
+        return InstanceClaim::unavailable;
+    }
     void runAfter(double seconds, std::function<void()> fn) override { loop_.after(duration(seconds), std::move(fn)); }
 
   private:

@@ -25,7 +25,7 @@ class ApplicationDelegate {
 // The outcome of claiming the session's one running copy.
 enum class InstanceClaim {
     claimed,      // this process is the running copy; later starts reach its delegate
-    another,      // another copy runs and has been asked to come forward
+    another,      // another copy runs and has been asked to come forward (or to run the action)
     unavailable,  // no session bus to tell: the caller falls back to a lock file
 };
 
@@ -39,8 +39,9 @@ class Application {
     virtual void terminate() = 0;
     // Calls `tick` on the main thread every `seconds` for the life of the process.
     virtual void startRepeatingTimer(double seconds, std::function<void()> tick) = 0;
-    // Claims the running copy of this user session for `delegate` (kept for the life of the process).
-    virtual InstanceClaim claimInstance(ApplicationDelegate& delegate) = 0;
+    // Claims the running copy of this user session for `delegate` (kept for the life of the process). When another
+    // copy runs, it is asked to come forward, or to run the action named `action`.
+    virtual InstanceClaim claimInstance(ApplicationDelegate& delegate, const std::optional<std::string>& action) = 0;
     // Calls `fn` once on the main thread after `seconds`.
     virtual void runAfter(double seconds, std::function<void()> fn) = 0;
 };

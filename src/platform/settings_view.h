@@ -25,6 +25,8 @@ class SettingsView {
     virtual void setLabels(const SettingsLabels& labels) = 0;
     // Shows the window in front; `centre` only for the first showing.
     virtual void present(bool centre) = 0;
+    // The window has the keyboard focus: the user is looking at the state.
+    virtual bool focused() const = 0;
 };
 
 }  // namespace tavix

@@ -54,9 +54,17 @@ bool StateDirectory::paired() const {
 bool StateDirectory::loginDisabled() const {
     return exists("no-login");
 }
+bool StateDirectory::notificationsDisabled() const {
+    return exists("no-notify");
+}
 
 std::optional<Error> StateDirectory::writePrivate(std::string_view data, std::string_view name) const {
     return tavix::writePrivate(root(), data, name);
+}
+
+std::optional<Error> StateDirectory::setMarker(std::string_view name, bool present) const {
+    if (present) return writePrivate("", name);
+    return exists(name) ? removeEntry(entry(name)) : std::nullopt;
 }
 
 std::filesystem::path userHome() {

@@ -13,7 +13,7 @@ namespace tavix {
 
 // The entries whose changes alter what is shown of the state.
 inline const std::vector<std::string>& shownEntries() {
-    static const std::vector<std::string> names{"status.json", "paused", "token", "no-login", "config"};
+    static const std::vector<std::string> names{"status.json", "paused", "token", "no-login", "no-notify", "config"};
     return names;
 }
 
@@ -34,10 +34,14 @@ class StateDirectory {
     bool paused() const;
     bool paired() const;
     bool loginDisabled() const;
+    // The user turned the desktop notifications off.
+    bool notificationsDisabled() const;
     bool exists(std::string_view name) const;
 
     // Replaces entry `name` with `data` all at once, private to the user (directory 0700, file 0600).
     [[nodiscard]] std::optional<Error> writePrivate(std::string_view data, std::string_view name) const;
+    // Creates the empty marker `name` (privately, as above), or removes it.
+    [[nodiscard]] std::optional<Error> setMarker(std::string_view name, bool present) const;
 
   private:
     std::filesystem::path home_;

@@ -44,6 +44,14 @@ MenuInputs menuInputs(const Status& status, double now, bool paired, bool paused
     return in;
 }
 
+std::optional<std::string_view> errorRow(const Status& status, bool fresh) {
+    if (!fresh || !status.error) return std::nullopt;
+    // Only what the row shows is looked at, however long the error.
+    const auto shown = displayPrefix(*status.error, kErrorRowCharacters);
+    if (shown.empty()) return std::nullopt;
+    return shown;
+}
+
 std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     static const Status kEmpty;
     const Status& status = in.status != nullptr ? *in.status : kEmpty;
@@ -57,11 +65,7 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in) {
     info("Tavix Link · " + in.connectionLabel).logo = true;
     info(displayable(hostOrWhole(in.server), true));
     if (in.now.operation) info("Working…");
-    if (in.fresh && status.error) {
-        // Only what the row shows is looked at, however long the error.
-        const auto shown = displayPrefix(*status.error, kErrorRowCharacters);
-        if (!shown.empty()) info(displayable(shown, true));
-    }
+    if (const auto error = errorRow(status, in.fresh)) info(displayable(*error, true));
     separator(menu);
 
     if (!in.fresh) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/menu_row.h"
@@ -33,5 +34,8 @@ std::vector<MenuRow> statusMenu(const MenuInputs& in);
 
 // The error row's text: the first 90 user-perceived characters (of at most 31 code points each).
 inline constexpr std::size_t kErrorRowCharacters = 90;
+
+// What the error row shows for this status: nothing when the status is stale or names no error.
+std::optional<std::string_view> errorRow(const Status& status, bool fresh);
 
 }  // namespace tavix

@@ -67,28 +67,16 @@ std::string readQrCode(const std::string& printed, const fs::path& picture) {
     return test::commandOutput("zbarimg -q --raw '" + picture.string() + "' 2>/dev/null");
 }
 
-// adb's mDNS listing: 30 other phones (more than a message holds) and one named in Latin-1 all along, ours once the
+// adb's mDNS listing, shared with the tray's test: 30 other phones and one named in Latin-1 all along, ours once the
 // test has read the code, then its connection address.
-constexpr const char* kPhonesOnTheNetwork = R"sh(case "$1" in
-mdns)
-  echo "List of discovered mdns services"
-  for i in $(seq 10 39); do printf 'adb-R58M%s00ABCDEF-a1B2c3\t_adb-tls-connect._tcp.\t192.168.100.%s:370%s\n' $i $i $i; done
-  printf 'T\351l\351phone\t_adb-tls-connect._tcp.\t10.0.0.7:40001\n'
-  [ -f "$d/name" ] && printf '%s\t_adb-tls-pairing._tcp.\t10.0.0.9:41234\n' "$(cat "$d/name")"
-  [ -f "$d/paired" ] && printf 'adb-R5CT-x1\t_adb-tls-connect._tcp.\t10.0.0.9:40000\n'
-  [ -f "$d/hang" ] && { [ -f "$d/probed" ] && { echo $$ > "$d/adb.pid"; trap '' TERM; exec sleep 60; }; touch "$d/probed"; }
-  true ;;
-pair)
-  read code
-  [ "$code" = "$(cat "$d/password")" ] || { echo "Failed: wrong password"; exit 1; }
-  touch "$d/paired"; echo "Successfully paired to $2 [guid=adb-R5CT-x1]" ;;
-connect) echo "connected to $2" ;;
-esac)sh";
+std::string phonesOnTheNetwork() {
+    return test::readAll(fs::path(TAVIX_TEST_DATA).parent_path() / "support" / "phones_adb.sh");
+}
 
 TEST(CommandLineProgram, PairsAPhoneByQrCode) {
     if (test::commandOutput("command -v zbarimg").empty()) GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
     CliHarness cli;
-    cli.useAdb(kPhonesOnTheNetwork);
+    cli.useAdb(phonesOnTheNetwork());
     test::ScopedEnv noColour("NO_COLOR", "1");
     Program tavix({"phone", "pair", "--qr"});
     ASSERT_TRUE(tavix.readUntil("Waiting for the phone")) << tavix.out;
@@ -117,7 +105,7 @@ TEST(CommandLineProgram, PairsAPhoneByQrCode) {
 // Ctrl-C while adb runs: the command ends at once and takes adb with it, even an adb deaf to SIGTERM.
 TEST(CommandLineProgram, InterruptEndsTheQrPairingAndItsChild) {
     CliHarness cli;
-    cli.useAdb(kPhonesOnTheNetwork);
+    cli.useAdb(phonesOnTheNetwork());
     test::writeFile(cli.dir / "hang", "");
     Program tavix({"phone", "pair", "--qr"});
     ASSERT_TRUE(tavix.readUntil("Waiting for the phone"));
@@ -173,7 +161,7 @@ TEST(CommandLineProgram, SignalsEndEveryCommand) {
 
 TEST(CommandLineProgram, QrCodeNeedsRoom) {
     CliHarness cli;
-    cli.useAdb(kPhonesOnTheNetwork);
+    cli.useAdb(phonesOnTheNetwork());
     Program tavix({"phone", "pair", "--qr"}, 40, 15);
     tavix.readToEnd();
     EXPECT_EQ(tavix.wait(), 1);

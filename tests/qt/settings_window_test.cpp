@@ -194,7 +194,7 @@ struct App : test::TestApp {
     }
 
     SettingsWindow window;
-    TavixMenu tavix{Ports{mainQueue, dialogs, item, window, desktop, http, application, clock}, options};
+    TavixMenu tavix{Ports{mainQueue, dialogs, item, window, desktop, http, application, clock, notifier}, options};
 };
 
 TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {

@@ -57,12 +57,4 @@ bool FakeDialogs::confirm(const std::string& title, const std::string& text, con
     return answer;
 }
 
-std::optional<std::string> FakeDialogs::showPairingCode(const std::string& payload, const std::string&,
-                                                        std::function<void()> cancel) {
-    if (codeFailure) return codeFailure;
-    codes.push_back(payload);
-    cancelCode = std::move(cancel);
-    return std::nullopt;
-}
-
 }  // namespace tavix::test

@@ -15,6 +15,7 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/main_queue.h"
+#include "platform/notifier.h"
 #include "platform/settings_view.h"
 #include "platform/status_item.h"
 
@@ -59,13 +60,12 @@ class FakeDialogs final : public Dialogs {
                                                  const std::string& button) override;
     bool confirm(const std::string& title, const std::string& text, const std::string& button) override;
     void raiseOpen() override { ++raises; }
-    std::optional<std::string> showPairingCode(const std::string& payload, const std::string& steps,
-                                               std::function<void()> cancel) override;
-    void pairingProgress(const std::string& text) override { progress.push_back(text); }
-    void closePairingCode() override {
-        ++codeCloses;
-        cancelCode = nullptr;
+    // The QR code's window is the tray's and the terminal's business, tested there.
+    std::optional<std::string> showPairingCode(const std::string&, const std::string&, std::function<void()>) override {
+        return std::nullopt;
     }
+    void pairingProgress(const std::string&) override {}
+    void closePairingCode() override {}
 
     std::vector<Message> alerts;
     std::vector<Outcome> outcomes;  // one per alert
@@ -77,12 +77,6 @@ class FakeDialogs final : public Dialogs {
     // Runs while a form or a question is open, as a command arriving meanwhile would.
     std::function<void()> whileAsking;
     int raises = 0;
-    // The QR code shown, what is said under it, and the user's way to give up while it is shown.
-    std::vector<std::string> codes;
-    std::vector<std::string> progress;
-    std::function<void()> cancelCode;
-    int codeCloses = 0;
-    std::optional<std::string> codeFailure;  // showPairingCode() answers this
 };
 
 class FakeStatusItem final : public StatusItem {
@@ -124,6 +118,7 @@ class FakeSettingsView final : public SettingsView {
         ++labelSets;
     }
     void present(bool centre) override { presents.push_back(centre); }
+    bool focused() const override { return hasFocus; }
 
     int builds = 0;
     std::string serverLine;
@@ -131,6 +126,7 @@ class FakeSettingsView final : public SettingsView {
     std::optional<SettingsLabels> labels;
     int labelSets = 0;
     std::vector<bool> presents;
+    bool hasFocus = false;
 };
 
 class FakeDesktop final : public Desktop {
@@ -149,7 +145,7 @@ class FakeApplication final : public Application {
         timerSeconds = seconds;
         tick = std::move(fn);
     }
-    InstanceClaim claimInstance(ApplicationDelegate& delegate) override {
+    InstanceClaim claimInstance(ApplicationDelegate& delegate, const std::optional<std::string>&) override {
         claimedFor = &delegate;
         return claim;
     }
@@ -161,6 +157,15 @@ class FakeApplication final : public Application {
     std::optional<double> timerSeconds;
     std::function<void()> tick;
     std::vector<std::pair<double, std::function<void()>>> later;
+};
+
+// Each notification shown ("summary · body") or closed ("close connection", "close error"), in order.
+struct FakeNotifier final : Notifier {
+    void show(const Notification& n, CommandTarget&) override { calls.push_back(n.summary + " · " + n.body); }
+    void close(NotificationKind kind) override {
+        calls.push_back(kind == NotificationKind::connection ? "close connection" : "close error");
+    }
+    std::vector<std::string> calls;
 };
 
 class FakeClock final : public Clock {

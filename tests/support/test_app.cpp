@@ -16,8 +16,8 @@ TestApp::TestApp(const std::function<void(Options&)>& adjust, std::string author
     // Tests of the systemd path ask for it; the rest exercise the launchctl command lines.
     options.serviceManager = ServiceManagerKind::launchd;
     if (adjust) adjust(options);
-    menu = std::make_unique<TavixMenu>(Ports{mainQueue, dialogs, item, settings, desktop, http, application, clock},
-                                       options);
+    menu = std::make_unique<TavixMenu>(
+        Ports{mainQueue, dialogs, item, settings, desktop, http, application, clock, notifier}, options);
 }
 
 void TestApp::writeStatus(const nlohmann::json& extra, double ageMs) {

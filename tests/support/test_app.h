@@ -39,6 +39,7 @@ struct TestApp {
     CurlHttp http;
     FakeApplication application;
     FakeClock clock;
+    FakeNotifier notifier;
     Options options;
     std::unique_ptr<TavixMenu> menu;
 };

@@ -16,6 +16,7 @@
 #include "app/self_test.h"
 #include "app/tavix_menu.h"
 #include "platform/qt/artwork.h"
+#include "platform/qt/desktop_notifications.h"
 #include "platform/qt/desktop_opener.h"
 #include "platform/qt/desktop_window.h"
 #include "platform/qt/qt_application.h"
@@ -30,7 +31,7 @@
 namespace {
 
 // The argument vector handed to Qt: only the program name, so that Qt's own options (-platform, -display, …) are
-// not honoured; every argument but our three options is ignored.
+// not honoured; every argument but our own options is ignored.
 struct QtArguments {
     explicit QtArguments(char* program) : argv{program != nullptr ? program : fallback, nullptr} {}
     char fallback[11] = "tavix-menu";
@@ -101,10 +102,11 @@ int main(int argc, char** argv) {
     tavix::CurlHttp http;
     tavix::QtApplication application;
     tavix::SystemClock clock;
+    tavix::DesktopNotifications notifier;
     tavix::Options options;
     options.arguments = arguments;
     options.appPath = tavix::executablePath();
-    const tavix::Ports ports{mainQueue, dialogs, item, settings, desktop, http, application, clock};
+    const tavix::Ports ports{mainQueue, dialogs, item, settings, desktop, http, application, clock, notifier};
 
     if (mode.mode == tavix::Mode::selfTest) {
         return tavix::runSelfTest([&] { return std::make_unique<tavix::TavixMenu>(ports, options); }, std::cout,

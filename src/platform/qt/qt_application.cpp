@@ -31,8 +31,8 @@ void QtApplication::startRepeatingTimer(double seconds, std::function<void()> ti
     timer_.start();
 }
 
-InstanceClaim QtApplication::claimInstance(ApplicationDelegate& delegate) {
-    return instance_.claim(delegate);
+InstanceClaim QtApplication::claimInstance(ApplicationDelegate& delegate, const std::optional<std::string>& action) {
+    return instance_.claim(delegate, action);
 }
 
 void QtApplication::runAfter(double seconds, std::function<void()> fn) {

@@ -14,7 +14,7 @@ class QtApplication final : public QObject, public Application {
     void activate() override;
     void terminate() override;
     void startRepeatingTimer(double seconds, std::function<void()> tick) override;
-    InstanceClaim claimInstance(ApplicationDelegate& delegate) override;
+    InstanceClaim claimInstance(ApplicationDelegate& delegate, const std::optional<std::string>& action) override;
     void runAfter(double seconds, std::function<void()> fn) override;
 
   private:

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "platform/qt/artwork.h"
+#include "platform/qt/pairing_window.h"
 #include "platform/system/qr_matrix.h"
 
 namespace tavix {
@@ -179,66 +180,7 @@ struct LongAlert {
     }
 };
 
-// The QR code as a picture: dark modules on white with the quiet zone, each module `scale` pixels.
-QImage qrImage(const QrMatrix& code, int scale) {
-    const int modules = code.width + 2 * kQuietZone;
-    QImage image(modules * scale, modules * scale, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    for (int row = 0; row < code.width; ++row) {
-        for (int column = 0; column < code.width; ++column) {
-            if (!code.at(row, column)) continue;
-            painter.fillRect((column + kQuietZone) * scale, (row + kQuietZone) * scale, scale, scale, Qt::black);
-        }
-    }
-    return image;
-}
-
 }  // namespace
-
-// The QR code to scan, what to do on the phone, the progress, and Cancel. Closing it is cancelling.
-class QtDialogs::PairingWindow final : public QDialog {
-  public:
-    PairingWindow(const QImage& code, const QString& steps, std::function<void()> cancel) : cancel_(std::move(cancel)) {
-        setWindowTitle(QStringLiteral("Tavix Link"));
-        auto* layout = new QGridLayout(this);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-        QLabel* stepsLabel = plainLabel(steps.toStdString(), this);
-        stepsLabel->setObjectName(QStringLiteral("steps"));
-        stepsLabel->setWordWrap(true);
-        stepsLabel->setFixedWidth(kAccessoryWidth);
-        layout->addWidget(stepsLabel, 0, 0);
-        auto* picture = new QLabel(this);
-        picture->setObjectName(QStringLiteral("code"));
-        picture->setPixmap(QPixmap::fromImage(code));
-        picture->setAlignment(Qt::AlignCenter);
-        picture->setAccessibleName(QStringLiteral("QR code for pairing"));
-        layout->addWidget(picture, 1, 0);
-        progress_ = plainLabel("", this);
-        progress_->setObjectName(QStringLiteral("progress"));
-        layout->addWidget(progress_, 2, 0);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-        layout->addWidget(buttons, 3, 0);
-        QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    }
-
-    void setProgress(const QString& text) { progress_->setText(text); }
-    // Closed by the program, not by the user: nothing is cancelled.
-    void dismiss() {
-        cancel_ = nullptr;
-        hide();
-    }
-
-  protected:
-    void done(int result) override {
-        QDialog::done(result);
-        if (auto cancel = std::exchange(cancel_, nullptr)) cancel();
-    }
-
-  private:
-    std::function<void()> cancel_;
-    QLabel* progress_ = nullptr;
-};
 
 QtDialogs::QtDialogs() = default;
 QtDialogs::~QtDialogs() = default;
@@ -353,11 +295,7 @@ std::optional<std::string> QtDialogs::showPairingCode(const std::string& payload
                                                       std::function<void()> cancel) {
     const auto code = encodeQr(payload);
     if (!code) return "The QR code could not be made.";
-    // Six pixels a module at scale 1 keeps a code of a few dozen modules easy to scan from a screen.
-    const qreal ratio = qGuiApp->devicePixelRatio();
-    QImage image = qrImage(*code, static_cast<int>(6 * ratio));
-    image.setDevicePixelRatio(ratio);
-    pairing_ = std::make_unique<PairingWindow>(image, QString::fromStdString(steps), std::move(cancel));
+    pairing_ = std::make_unique<PairingWindow>(*code, QString::fromStdString(steps), std::move(cancel));
     Q_EMIT dialogShown(pairing_.get());
     pairing_->show();
     pairing_->raise();

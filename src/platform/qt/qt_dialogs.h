@@ -14,6 +14,8 @@ class QWidget;
 
 namespace tavix {
 
+class PairingWindow;
+
 // Message boxes and forms. `alert` queues its box on the event loop; `form` and `confirm` block in a modal loop.
 class QtDialogs final : public QObject, public Dialogs {
     Q_OBJECT
@@ -47,7 +49,6 @@ class QtDialogs final : public QObject, public Dialogs {
         std::string title;
         std::string text;
     };
-    class PairingWindow;
     void showAlerts();
     // Runs a form or a question modally, known as the open one meanwhile.
     int exec(QDialog& dialog);

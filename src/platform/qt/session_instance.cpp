@@ -35,7 +35,7 @@ void offerLauncherToken(const QVariantMap& platformData) {
 
 }  // namespace
 
-InstanceClaim SessionInstance::claim(ApplicationDelegate& delegate) {
+InstanceClaim SessionInstance::claim(ApplicationDelegate& delegate, const std::optional<std::string>& action) {
     if (!bus_) bus_ = QDBusConnection::sessionBus();
     QDBusConnection& bus = *bus_;
     if (!bus.isConnected() || bus.interface() == nullptr) return InstanceClaim::unavailable;
@@ -53,11 +53,16 @@ InstanceClaim SessionInstance::claim(ApplicationDelegate& delegate) {
     // A bus that will not let us own the name at all (a strict policy) cannot keep copies apart: use the lock.
     if (!reply.isValid()) return InstanceClaim::unavailable;
 
-    QDBusMessage activate = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                                                           kInterface, QStringLiteral("Activate"));
+    QDBusMessage activate =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath), kInterface,
+                                       action ? QStringLiteral("ActivateAction") : QStringLiteral("Activate"));
+    if (action) activate << QString::fromStdString(*action) << QVariantList{};
     activate << ownPlatformData();
     const QDBusMessage answer = bus.call(activate, QDBus::Block, 10000);
-    if (answer.type() == QDBusMessage::ErrorMessage) {
+    if (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.AccessDenied")) {
+        // The running copy will not run the action now, and says why.
+        qWarning("Tavix Link: %s", qPrintable(answer.errorMessage()));
+    } else if (answer.type() == QDBusMessage::ErrorMessage) {
         qWarning("Tavix Link is already running but did not answer: %s", qPrintable(answer.errorMessage()));
     }
     return InstanceClaim::another;

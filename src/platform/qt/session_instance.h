@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 #include <optional>
+#include <string>
 
 #include "platform/application.h"
 
@@ -25,7 +26,8 @@ class SessionInstance final : public QObject, protected QDBusContext {
 
     // On `bus`, or on the session bus, which is then first reached when claiming.
     explicit SessionInstance(std::optional<QDBusConnection> bus = std::nullopt) : bus_(std::move(bus)) {}
-    InstanceClaim claim(ApplicationDelegate& delegate);
+    // When another copy owns the name, it is asked to come forward, or to run `action`.
+    InstanceClaim claim(ApplicationDelegate& delegate, const std::optional<std::string>& action = std::nullopt);
 
   public Q_SLOTS:
     void Activate(const QVariantMap& platformData);

@@ -2,8 +2,6 @@
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QScreen>
 
@@ -11,48 +9,17 @@
 #include <utility>
 
 #include "platform/qt/artwork.h"
+#include "platform/qt/card.h"
 #include "platform/qt/desktop_window.h"
 #include "platform/qt/tavix_button.h"
 
 namespace tavix {
 namespace {
 
-QColor toColor(const Rgba& c) {
-    return QColor::fromRgbF(float(c.red), float(c.green), float(c.blue), float(c.alpha));
-}
-
 QRect toRect(const Frame& frame, double parentHeight) {
     const Frame f = frame.topLeft(parentHeight);
     return QRect(qRound(f.x), qRound(f.y), qRound(f.width), qRound(f.height));
 }
-
-// A rounded panel with a hairline border.
-class Card final : public QWidget {
-  public:
-    Card(const SettingsModel& model, QWidget* parent)
-        : QWidget(parent),
-          fill_(toColor(model.cardFill)),
-          border_(toColor(model.cardBorder)),
-          radius_(model.cardRadius) {}
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        // As a layer draws its border: the fill covers the whole card and the hairline lies inside its edge.
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), radius_, radius_);
-        painter.fillPath(shape, fill_);
-        QPainterPath edge;
-        edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_ - 0.5, radius_ - 0.5);
-        painter.strokePath(edge, QPen(border_, 1));
-    }
-
-  private:
-    QColor fill_;
-    QColor border_;
-    qreal radius_;
-};
 
 // One line of text cut with "…" at the end when it does not fit; the whole text stays in the tooltip.
 class TailLabel final : public QLabel {
@@ -172,6 +139,10 @@ void SettingsWindow::setLabels(const SettingsLabels& labels) {
     if (QLabel* status = liveLabel(LiveLabel::status)) {
         setTextColour(status, toColor(labels.connected ? model_.connectedColour : model_.secondaryColour));
     }
+}
+
+bool SettingsWindow::focused() const {
+    return window_ && window_->isActiveWindow();
 }
 
 void SettingsWindow::present(bool centre) {

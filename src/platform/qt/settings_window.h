@@ -22,6 +22,7 @@ class SettingsWindow final : public SettingsView {
     void build(const std::string& serverLine, CommandTarget& target) override;
     void setLabels(const SettingsLabels& labels) override;
     void present(bool centre) override;
+    bool focused() const override;
 
     QWidget* window() const { return window_.get(); }
     QLabel* liveLabel(LiveLabel which) const;
