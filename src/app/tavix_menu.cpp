@@ -153,7 +153,7 @@ void TavixMenu::refresh() {
     ports_.item.setTooltip("Tavix Link · " + label);
     if (settingsBuilt_) ports_.settings.setLabels(liveLabels(isPaired, isPaused, status_, now));
     NotificationInputs seen{label, std::nullopt, now, !notificationsDisabled(), ports_.settings.focused()};
-    if (const auto error = errorRow(status_, isFresh(status_, now))) seen.error = std::string(*error);
+    if (const auto error = errorRow(status_, isFresh(status_, now))) seen.error = displayable(*error, true);
     notifications_.observe(seen);
     // Some tray hosts never say that the menu opens or closes: keep its rows current all the time.
     ports_.item.setMenu(menuRows(isPaired, isPaused));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <map>
 #include <set>
 
 #include "android/qr_pairing.h"
@@ -56,6 +57,13 @@ TEST(QrPairing, TextAndRandomParts) {
     // 2400 draws from 62 characters reach every one of them, and nothing else.
     EXPECT_EQ(characters.size(), 62u);
     for (char c : characters) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << c;
+    // And evenly: folding bytes onto 62 characters unevenly would make the first eight a quarter likelier.
+    std::map<char, int> counts;
+    for (char c : randomAlphanumeric(124'000)) ++counts[c];
+    int first = 0, rest = 0;
+    for (const auto& [c, n] : counts)
+        (std::string_view("ABCDEFGH").find(c) != std::string_view::npos ? first : rest) += n;
+    EXPECT_NEAR(first / 8.0, rest / 54.0, 150) << "2000 expected of each";
 }
 
 }  // namespace

@@ -216,10 +216,12 @@ TEST(CommandLineProgram, WatchAndFollowUntilInterrupted) {
     std::ofstream(cli.root() / "log", std::ios::app) << "second\n";
     EXPECT_TRUE(watch.readUntil("\"connection\":\"Connected\"", 2s)) << watch.out;
     EXPECT_TRUE(follow.readUntil("second\r\n", 2s)) << follow.out;
-    // A rotated log is read anew from its start.
+    // A rotated log is read anew from its start, and so is one cut short in place.
     test::writeFile(cli.root() / "log.new", "third\n");
     fs::rename(cli.root() / "log.new", cli.root() / "log");
     EXPECT_TRUE(follow.readUntil("second\r\nthird\r\n", 2s)) << follow.out;
+    std::ofstream(cli.root() / "log", std::ios::trunc) << "4\n";
+    EXPECT_TRUE(follow.readUntil("third\r\n4\r\n", 2s)) << follow.out;
     // Past the next timed reading, which finds nothing new to print.
     watch.out.clear();
     EXPECT_FALSE(watch.readUntil("connection", 3500ms)) << watch.out;

@@ -108,6 +108,7 @@ TEST_F(ProcessRunner, ChildrenRunSideBySideEachReportingOnce) {
         // and, a grace period later, what ignores the request. A descendant that left the group is no longer waited
         // for then.
         {"sleep 60 & printf waits; wait", none, 1.5, 15, "waits"},
+        {"(trap 'printf T; exit 0' TERM; sleep 60 & wait) & printf go; wait", none, 1.5, 15, "goT"},
         {"(sleep 3; printf late) & printf early; exit 5", none, 1.5, 5, "early"},
         {"trap '' TERM; printf stubborn; exec sleep 60", none, 1.5, 9, "stubborn"},
         {"setsid sleep 5 & printf escaped; exit 6", none, 1.5, 6, "escaped"},

@@ -10,6 +10,7 @@
 
 #include "platform/system/files.h"
 #include "state/status.h"
+#include "state/status_reader.h"
 #include "support/temp_dir.h"
 
 namespace tavix {
@@ -73,10 +74,19 @@ TEST(StatusReading, AnyHonestSizeReadsWholeAndTheSameWhateverItsSize) {
         R"({"x":{"y":"\q"},"connected":true})",
         R"({"x":[1},"connected":true})",
         R"({"devices":[{"model":"M"},{"n":-}]})",
+        // Past the phones that are listed, one that is no object still voids the list.
+        R"({"devices":[)" +
+            [] {
+                std::string many;
+                for (int i = 0; i < 21; ++i) many += R"({"model":"M"},)";
+                return many;
+            }() +
+            "5]}",
     };
     for (const std::string& text : texts) {
         const auto padded = text.substr(0, 1) + std::string(70'000, ' ') + text.substr(1);
         EXPECT_EQ(parseStatus(padded), parseStatus(text)) << text;
+        EXPECT_EQ(streamStatus(text), parseStatus(text)) << text;
     }
 }
 
@@ -91,12 +101,13 @@ TEST(StatusReading, AKeptReadingFollowsEveryChangeOfTheFile) {
     for (const std::optional<std::string>& text : std::initializer_list<std::optional<std::string>>{
              R"({"busy":"a"})", R"({"busy":"b"})", std::nullopt, R"({"busy":"b"})", R"({"busy":"e"})",
              "{" + pad + R"("busy":"c"})", "{" + pad + R"("busy":"d"})", R"({"busy":"d"})", R"({"busy":"f"})"}) {
-        if (++step == 5 || step == 9) std::this_thread::sleep_for(std::chrono::milliseconds(150));
         if (text) {
             std::ofstream(path, std::ios::trunc) << *text;
         } else {
             std::filesystem::remove(path);
         }
+        // Settled before it is read, so that the reading is kept and the next change in place must show anyway.
+        if (++step == 4 || step == 8) std::this_thread::sleep_for(std::chrono::milliseconds(150));
         const Status expected = text ? parseStatus(*text) : Status{};
         EXPECT_EQ(file.read(path.c_str()), expected) << text.value_or("missing").substr(0, 20);
         EXPECT_EQ(file.read(path.c_str()), expected) << "read again";
