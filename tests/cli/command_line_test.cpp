@@ -80,18 +80,9 @@ TEST(CommandLine, StatusAsJson) {
          R"({"state":"not-running","error":null,"phones":[],"computer":false})"},
         {R"("connected":true,"busy":"job","computer":true)", 24'000, "t",
          R"({"connection":"Task in progress","state":"task","working":true,"computer":true})", 0},
-        {R"("connected":true,"busy":true,"computer":"true")", -60'000, "t",
-         R"({"connection":"Connected","state":"connected","fresh":true,"working":false,"computer":false})", 0},
-        {R"("connected":"true","error":"offline")", 0, "t", R"({"state":"unreachable","error":"offline"})"},
-        {R"("error":"","devices":[{},{"model":7,"state":false,"screen":1}])", 0, "t",
-         R"({"error":null,"phones":[{"model":"Android","state":"unknown","label":"unknown"},)"
-         R"({"model":"Android","state":"unknown","label":"unknown"}]})"},
-        {R"("devices":[{"model":"P","state":"device","screen":"on"},{"model":"A","state":"device"},)"
-         R"({"state":"Device","screen":"on"}])",
-         0, "t",
-         R"({"phones":[{"model":"P","state":"device","label":"on"},{"model":"A","state":"device","label":"connected"},)"
-         R"({"model":"Android","state":"Device","label":"Device"}]})"},
-        {R"("devices":[{"model":"M"},3],"error":404)", 0, "t", R"({"phones":[],"error":null,"paired":true})"},
+        {R"("connected":true)", 0, "t", R"({"connection":"Connected","state":"connected","working":false})", 0},
+        {R"("error":"offline","devices":[{"model":"P","state":"device","screen":"on"}])", 0, "t",
+         R"({"state":"unreachable","error":"offline","phones":[{"model":"P","state":"device","label":"on"}]})"},
         {R"("connected":true,"devices":[)" + phones + "]", 0, "t", R"({"morePhones":2})", 0},
     };
     for (const auto& c : cases) {
@@ -109,9 +100,9 @@ TEST(CommandLine, StatusAsJson) {
     }
     // What is not a status object at all reads as no status; the other keys come from the other files, and "at"
     // is when it was read.
-    for (const std::string text : {"[1,2]", "{\"at\":", "{\"error\":\"\xff\"}", "\xEF\xBB\xBF{\"at\":1}"}) {
+    {
         CliHarness cli;
-        test::writeFile(cli.root() / "status.json", text);
+        test::writeFile(cli.root() / "status.json", "[1,2]");
         test::writeFile(cli.root() / "config", "SERVER=https://example.test:8443\n");
         test::writeFile(cli.root() / "no-login", "");
         Json json = Json::parse(cli.run({"status", "--json"}).out);
@@ -121,8 +112,7 @@ TEST(CommandLine, StatusAsJson) {
         EXPECT_EQ(json, Json::parse(R"({"connection":"Not paired","state":"not-paired",)"
                                     R"("server":"https://example.test:8443","host":"example.test","paired":false,)"
                                     R"("paused":false,"startAtLogin":false,"fresh":false,"working":false,)"
-                                    R"("error":null,"phones":[],"morePhones":0,"computer":false})"))
-            << text;
+                                    R"("error":null,"phones":[],"morePhones":0,"computer":false})"));
     }
 }
 
@@ -219,20 +209,11 @@ TEST(CommandLine, BridgeControl) {
         {"resume", "token", "", 0, 0, "New tasks are not paused.\n", "token", ""},
         {"pause", "", "", 0, 1, "Not paired\nPair this computer with an account first.\n", "", ""},
         {"restart", "token", "", 0, 0, "The local bridge has been restarted.\n", "token", "--user restart" + unit},
-        {"restart", "", "", 0, 1, "Not paired\n", "", ""},
-        {"restart", "token", R"("busy":"job")", 0, 1,
-         "Task still running\nWait for the current task to finish before restarting.\n", "token status.json", ""},
-        {"restart", "token", "", 1, 1, "Could not start bridge\n", "token",
-         "--user restart" + unit + "--user daemon-reload\n"},
         {"login off", "", "", 0, 0, "Start at login is now off.\n", "no-login", "--user disable" + unit},
         {"login on", "", "", 0, 0, "Start at login is already on.\n", "", ""},
         {"login on", "no-login", "", 1, 1, "Could not update login setting\n", "no-login", "--user enable" + unit},
         {"disconnect", "token", "", 0, 1, "Not disconnected\nStandard input is not a terminal", "token", ""},
         {"disconnect --yes", "token", R"("connected":true)", 0, 0, "This computer is disconnected", "",
-         "--user stop" + unit},
-        {"disconnect -y", "token", R"("busy":"job")", 0, 1,
-         "Task still running\nWait for the current task to finish before disconnecting.\n", "token status.json", ""},
-        {"disconnect --yes", "token", R"("connected":true)", 5, 1, "Could not stop bridge\n", "token status.json",
          "--user stop" + unit},
     };
     for (const auto& c : cases) {
@@ -290,7 +271,6 @@ TEST(CommandLine, PairsWithTheServer) {
          1,
          "Pairing code: (a line from standard input)\nCheck pairing details\n",
          false},
-        {{"pair", "--server", server.base() + "/x"}, "234567\n", true, 1, "Invalid server\n", false},
         {{"pair"}, "", true, 1, "Server needed\nStandard input ended without an answer: give the server with", false},
         {{"pair", "--server", server.base(), "--no-input"},
          "234567\n",
@@ -332,9 +312,6 @@ TEST(CommandLine, PhonePairAndConnect) {
          "[pair][" + at + "]\n"},
         {"connect", at + "\n", "connected to " + at, 0, "Phone connected\nconnected to " + at + "\n",
          "[connect][" + at + "]\n"},
-        {"connect " + at, "", "failed to connect", 1, "Connection failed\nfailed to connect\n",
-         "[connect][" + at + "]\n"},
-        {"pair 10.0.0.2", "013579\n", "", 1, "Check phone details\n", ""},
         {"pair " + at, "", "", 1, "Pairing code needed\nStandard input ended without an answer", ""},
         // Debian 12's adb 29 has no "pair".
         {"pair " + at, "013579\n", "adb: unknown command pair", 1,

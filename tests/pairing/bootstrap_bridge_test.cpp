@@ -60,13 +60,12 @@ TEST_F(BootstrapBridgeTest, RunsTheDownloadedScriptWithItsEnvironment) {
 }
 
 TEST_F(BootstrapBridgeTest, ReportsHowTheScriptEnded) {
-    start([](Options& options) { options.setupTimeout = 3; });
+    start();
     const std::pair<std::string, Message> cases[] = {
         {"echo 'bridge not installed'", {std::string(kSetupNeedsAttention), "bridge not installed\n"}},
         {"exit 0", {std::string(kSetupNeedsAttention), std::string(kRetryPairing)}},
         {"echo boom\nexit 1", {std::string(kSetupNeedsAttention), "boom\n"}},
         {"echo partial >&2\n" + kInstalls + "exit 3", {std::string(kSetupNeedsAttention), "partial\n"}},
-        {"echo started\nexec sleep 600", {std::string(kSetupNeedsAttention), "started\n"}},  // past its time limit
     };
     for (const auto& [script, expected] : cases) {
         SCOPED_TRACE(script);
@@ -78,7 +77,7 @@ TEST_F(BootstrapBridgeTest, ReportsHowTheScriptEnded) {
 }
 
 TEST_F(BootstrapBridgeTest, TheTimeLimitEndsTheWholeScriptAndNoScriptIsLeftBehind) {
-    start([](Options& options) { options.setupTimeout = 2; });
+    start([](Options& options) { options.setupTimeout = 1; });
     // A script left by a crash goes at the next start; nothing else does.
     const std::string names[] = {".setup-0F5C2A1E-0000-4000-8000-000000000000.sh", ".setup-x.sh", "setup.sh",
                                  ".setup-x.txt"};
@@ -88,25 +87,20 @@ TEST_F(BootstrapBridgeTest, TheTimeLimitEndsTheWholeScriptAndNoScriptIsLeftBehin
     EXPECT_TRUE(std::filesystem::exists(app->root() / "setup.sh"));
     std::filesystem::remove(app->root() / ".setup-x.txt");
 
-    // What the script waits on, or leaves running with the output open, ends with it at the limit.
-    for (const std::string script : {"sleep 600 & wait", "(sleep 600) & exit 0", "sleep 600 | cat"}) {
-        SCOPED_TRACE(script);
-        server.route("/link", 200, script + "\n");
-        const auto shown = bootstrap();
-        EXPECT_EQ(shown.title, kSetupNeedsAttention);
-        EXPECT_NE(shown.text.find("did not finish within 2 seconds"), std::string::npos) << shown.text;
-        EXPECT_EQ(countEntries(app->root(), ".setup-"), 0);
-    }
+    // What the script waits on ends with it at the limit (how, the runner's tests show), and the script goes.
+    server.route("/link", 200, "sleep 600 | cat\n");
+    const auto shown = bootstrap();
+    EXPECT_EQ(shown.title, kSetupNeedsAttention);
+    EXPECT_NE(shown.text.find("did not finish within 1 second"), std::string::npos) << shown.text;
+    EXPECT_EQ(countEntries(app->root(), ".setup-"), 0);
 }
 
 TEST_F(BootstrapBridgeTest, RunsOnlyASmallScriptFromTheSameHost) {
     start();
     server.route("/elsewhere", 200, kInstalls);
+    // Which downloads are refused is acceptSetupDownload's table; here how a refusal reaches the user.
     const std::pair<nlohmann::json, std::string> refused[] = {
         {{{"status", 404}, {"body", kInstalls}}, std::string(kRetryPairing)},
-        {{{"status", 302}, {"location", server.base("localhost") + "/elsewhere"}}, std::string(kRetryPairing)},
-        {{{"status", 200}, {"body", ""}}, std::string(kRetryPairing)},
-        {{{"status", 200}, {"body", paddedScript(150'000)}}, std::string(kRetryPairing)},
         // Nothing listens there: the transport's own text.
         {{{"status", 302}, {"location", "https://127.0.0.1:" + std::to_string(deadPort()) + "/link"}}, "connect"},
     };
