@@ -43,7 +43,7 @@ TEST(CrashConsistency, AReaderNeverSeesAPartialFile) {
                 ++reads;
             }
         });
-        constexpr int kWrites = 2000;
+        constexpr int kWrites = 100;
         for (int i = 1; i <= kWrites; ++i) ASSERT_EQ(writePrivate(dir.path(), content(i), name), std::nullopt);
         done = true;
         reader.join();

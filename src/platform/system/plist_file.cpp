@@ -22,8 +22,8 @@ namespace {
 constexpr std::size_t kMaxListBytes = 4 * 1024 * 1024;
 
 // Editing a list takes well under a millisecond; these bound what a hostile one can cost.
-constexpr std::chrono::milliseconds kEditTimeLimit{5000};
-constexpr std::size_t kEditMemoryBytes = 256 * 1024 * 1024;
+constexpr std::chrono::milliseconds kEditTimeLimit{1000};
+constexpr std::size_t kEditMemoryBytes = 64 * 1024 * 1024;
 
 enum ListProblem {
     kNotAList = 1,

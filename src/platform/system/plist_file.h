@@ -21,8 +21,8 @@ using PlistBooleans = std::vector<std::pair<std::string, bool>>;
 // value kept, written out as an XML list. Fails (error codes 1 to 6) when the bytes are not a property list, when its
 // top level is not a dictionary, when it holds text an XML file cannot carry, when it is too large or too deeply
 // nested to read safely, when no process could be started to read it, or when libplist is missing; `name` only names
-// the list in the error's description. The list is read in a copy of this process, so a hostile list costs at most a
-// few seconds.
+// the list in the error's description. The list is read in a copy of this process, so a hostile list costs at most
+// about a second.
 std::variant<std::string, Error> setPlistBooleans(std::string_view bytes, const PlistBooleans& values,
                                                   std::string_view name);
 
