@@ -1,6 +1,10 @@
 #include "support/https_test_server.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -44,7 +48,18 @@ nlohmann::json HttpsTestServer::requests() const {
 }
 
 int deadPort() {
-    return HttpsTestServer().port();
+    // Bound and closed again: the port was free a moment ago and nothing listens on it now.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("no free port on 127.0.0.1");
+    }
+    ::close(fd);
+    return ntohs(address.sin_port);
 }
 
 }  // namespace tavix::test
