@@ -19,7 +19,7 @@ saved=""
 restore() { [ -n "$saved" ] && cp "$saved.orig" "$saved" && rm -f "$saved.orig"; saved=""; }
 trap 'restore; exit 130' INT TERM
 
-planted=0 caught=0 survivors=()
+planted=0 caught=0 stale=0 survivors=()
 while IFS= read -r line; do
   [[ -z $line || $line == \#* ]] && continue
   [[ -n $pattern && $line != *"$pattern"* ]] && continue
@@ -33,7 +33,7 @@ if text.count(old) != 1:
 pathlib.Path(str(path) + ".orig").write_text(text)
 path.write_text(text.replace(old, new))
 EOF
-  then continue; fi
+  then stale=$((stale + 1)); continue; fi
   saved=$file
   planted=$((planted + 1))
   if ! cmake --build "$build" -j "$(nproc)" >/dev/null 2>&1; then
@@ -48,6 +48,6 @@ EOF
 done <"$list"
 cmake --build "$build" -j "$(nproc)" >/dev/null 2>&1
 
-echo "mutants: $planted planted, $caught caught, ${#survivors[@]} survived"
+echo "mutants: $planted planted, $caught caught, ${#survivors[@]} survived, $stale no longer in the code (fix the list)"
 for line in "${survivors[@]}"; do echo "  survived: $line"; done
-[ ${#survivors[@]} -eq 0 ]
+[ ${#survivors[@]} -eq 0 ] && [ "$stale" -eq 0 ]
