@@ -81,14 +81,13 @@ int main(int argc, char** argv) {
         wl_display_roundtrip(display);
         if (verb == "click") {
             const std::uint32_t code = button == 3 ? BTN_RIGHT : button == 2 ? BTN_MIDDLE : BTN_LEFT;
-            // Toolkits take a press and release in the same instant for no click at all.
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            zwlr_virtual_pointer_v1_button(pointer, now(), code, WL_POINTER_BUTTON_STATE_PRESSED);
-            zwlr_virtual_pointer_v1_frame(pointer);
-            wl_display_roundtrip(display);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            zwlr_virtual_pointer_v1_button(pointer, now(), code, WL_POINTER_BUTTON_STATE_RELEASED);
-            zwlr_virtual_pointer_v1_frame(pointer);
+            for (const auto state : {WL_POINTER_BUTTON_STATE_PRESSED, WL_POINTER_BUTTON_STATE_RELEASED}) {
+                // Toolkits take a press and release in the same instant for no click at all.
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                zwlr_virtual_pointer_v1_button(pointer, now(), code, state);
+                zwlr_virtual_pointer_v1_frame(pointer);
+                wl_display_roundtrip(display);
+            }
         }
         if (wl_display_roundtrip(display) < 0) {
             std::fprintf(stderr, "wl_pointer: lost the compositor\n");
