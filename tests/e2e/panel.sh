@@ -19,11 +19,11 @@
 # The panels, their differences kept in the table below:
 #   xfce    xfce4-panel with its status tray on Xvfb, dark mode from its settings store
 #   lxqt    lxqt-panel with its status notifier on Xvfb, LXQt's light and dark themes; opens menus on the right button
-#   waybar  waybar's tray on a headless sway (Wayland), a light and a dark bar style; sway refuses to run as root, so
-#           the session runs as the user "nobody", clicked through a virtual pointer (WL_POINTER)
-# Usage: panel.sh xfce|lxqt|waybar TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR [WL_POINTER]]
-usage="usage: $0 xfce|lxqt|waybar TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR [WL_POINTER]]"
-PANEL=${1:?$usage} APP=${2:?$usage} PROBE=${3:?$usage} OUT=${4:-$PWD} WL_POINTER=${5:-}
+#   waybar  waybar's tray on sway (Wayland) with an Xvfb display as its screen, a light and a dark bar style; sway
+#           refuses to run as root, so the session runs as the user "nobody"
+# Usage: panel.sh xfce|lxqt|waybar TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]
+usage="usage: $0 xfce|lxqt|waybar TAVIX_MENU PANEL_PROBE [SCREENSHOT_DIR]"
+PANEL=${1:?$usage} APP=${2:?$usage} PROBE=${3:?$usage} OUT=${4:-$PWD}
 # shellcheck source=e2e_lib.sh source-path=SCRIPTDIR
 . "${BASH_SOURCE[0]%/*}/e2e_lib.sh" || exit 1
 E2E_NAME=panel_$PANEL
@@ -91,8 +91,7 @@ lxqt)
     theme_set() { printf '[General]\n__userfile__=true\ntheme=%s\n' "$1" >"$WORK/panel-home/.config/lxqt/lxqt.conf"; }
     ;;
 waybar)
-    require sway swaymsg waybar grim setpriv
-    [ -x "$WL_POINTER" ] || skip "no wl_pointer (it needs libwayland-dev to build)"
+    require Xvfb xdotool sway swaymsg waybar grim setpriv
     id nobody >/dev/null 2>&1 || skip "there is no user \"nobody\" to run sway as"
     KIND=wayland
     panel_setup() {
@@ -165,14 +164,13 @@ if [ $KIND = x11 ]; then
             [[ $(xwininfo -id "$id") == *"Width: $((560 * SCALE))"* ]] || xdotool windowfocus --sync "$id" key Return
         done
     }
-    pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
 else
     # On sway, as "nobody"; the app's state is inside that user's folder.
     session_start() {
         USER_DIR="$WORK/user"
         STATE="$USER_DIR/state"
         mkdir -p "$USER_DIR"/{home,run,state,waybar}
-        printf 'output HEADLESS-1 resolution %dx%d scale %d background #336699 solid_color\nxwayland disable\n' \
+        printf 'output X11-1 resolution %dx%d scale %d background #336699 solid_color\nxwayland disable\n' \
             $((1024 * SCALE)) $((768 * SCALE)) "$SCALE" >"$USER_DIR/sway.conf"
         chown -R nobody: "$USER_DIR"
         chmod 700 "$USER_DIR" "$USER_DIR/run"
@@ -182,18 +180,14 @@ else
         PANEL_ENV=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin "${keep[@]}"
             HOME="$USER_DIR/home" XDG_RUNTIME_DIR="$USER_DIR/run" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
             XDG_DATA_DIRS="$DATA_DIRS")
-        spawn sway "${PANEL_ENV[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-            sway -c "$USER_DIR/sway.conf"
+        # On the X display as its output and input: xdotool's pointer reaches sway as a real one would.
+        start_xvfb "$((1024 * SCALE))x$((768 * SCALE))"
+        spawn sway "${PANEL_ENV[@]}" DISPLAY="$DISPLAY" WLR_BACKENDS=x11 WLR_RENDERER=pixman sway -c "$USER_DIR/sway.conf"
         MUST_LIVE+=("$SPAWNED:sway")
         wait_for 20 "sway's sockets" sway_up
         PANEL_ENV+=(WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$(compgen -G "$USER_DIR/run/sway-ipc.*")")
         # In the output's pixels, as the screenshots have them.
         STRIP=$((1024 * SCALE))x$((30 * SCALE))+0+0
-        coproc POINTER { "${PANEL_ENV[@]}" "$WL_POINTER" $((1024 * SCALE)) $((768 * SCALE)) 2>>"$WORK/pointer.log"; }
-        PIDS+=("$POINTER_PID")
-        local reply=
-        read -r -t $((10 * SLOW)) -u "${POINTER[0]}" reply
-        [ "$reply" = ready ] || fail "no virtual pointer"
         panel_setup
     }
     sway_up() { compgen -G "$USER_DIR/run/sway-ipc.*" >/dev/null && [ -S "$USER_DIR/run/wayland-1" ]; }
@@ -231,13 +225,8 @@ walk(json.load(sys.stdin))' "$APP_PID"
     }
     settings_window_state() { app_views | awk '$3 == "560x600" {print $4; found = 1} END {if (!found) print "gone"}'; }
     shot() { "${PANEL_ENV[@]}" grim - >"$1"; }
-    pointer() {
-        local reply=
-        if [ -n "${3:-}" ]; then echo "click $1 $2 $3"; else echo "move $1 $2"; fi >&"${POINTER[1]}"
-        read -r -t $((10 * SLOW)) -u "${POINTER[0]}" reply
-        [ "$reply" = ok ] || fail "the virtual pointer did not answer"
-    }
 fi
+pointer() { xdotool mousemove "$1" "$2" ${3:+click "$3"}; }
 
 panel_start() {
     theme_set "$1"
