@@ -121,6 +121,21 @@ app_windows() {
 # The settings window: 560 by 600 pixels.
 settings_window() { app_windows | awk '$2 == 560 && $3 == 600 {print; found = 1} END {exit !found}'; }
 
+# shot FILE [WxH+X+Y]: a screenshot of the X display, or of that part of it.
+shot() { import -display "$DISPLAY" -window root ${2:+-crop "$2" +repage} "$1" 2>/dev/null; }
+# around: the part of the screen from the top edge down that holds the windows on its input ("ID W H X Y" lines),
+# with a margin.
+around() {
+    awk 'NF { l = (!n++ || $4 < l) ? $4 : l; r = $4 + $2 > r ? $4 + $2 : r; b = $5 + $3 > b ? $5 + $3 : b }
+        END { l = l > 16 ? l - 16 : 0; print r + 16 - l "x" b + 16 "+" l "+0" }'
+}
+
+# shellcheck disable=SC2153  # STATE is the caller's
+# write_status MEMBERS: the bridge's status.json in STATE, its "at" an hour ahead: fresh however slow the run.
+write_status() {
+    printf '{"at":%s,%s}\n' "$(($(date +%s%3N) + 3600000))" "$1" >"$STATE/.status" && mv "$STATE/.status" "$STATE/status.json"
+}
+
 # The environment of one application run: empty state, its own lock folder and home, no desktop of the caller.
 # Under ASan, strict string checks are off for it: libxkbcommon-x11 hands strndup() atom names that are not
 # NUL-terminated, which is legal but is reported as an overflow in that mode (Qt's xcb start-up always does it).

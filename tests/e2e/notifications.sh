@@ -27,24 +27,21 @@ received() {
 more_than() { [ "$(received | wc -l)" -gt "$1" ]; }
 up() { dunstctl count >/dev/null 2>&1 && gdbus call --session --dest org.freedesktop.DBus --object-path / \
     --method org.freedesktop.DBus.NameHasOwner app.tavix.menu 2>/dev/null | grep -q true; }
-# The bridge says MEMBERS in status.json, its "at" an hour ahead: fresh all along.
-status() { printf '{"at":%s,%s}' "$(($(date +%s%3N) + 3600000))" "$1" >"$STATE/.s" && mv "$STATE/.s" "$STATE/status.json"; }
 # step WHAT MEMBERS SECONDS [RECEIVED]: with MEMBERS, the server receives RECEIVED (without its id) within SECONDS,
 # or nothing in SECONDS (the tray keeps time on a slow build too: these are not stretched).
 step() {
     local before got
     before=$(received | wc -l)
-    status "$2"
+    write_status "$2"
     if [ -n "${4:-}" ]; then wait_for "$3" "notification ($1)" more_than "$before"; else sleep "$3"; fi
     got=$(received | tail -n +$((before + 1)) | cut -d'|' -f2-)
     [ "$got" = "${4:-}" ] || fail "$1: the server received '$got'"
     pass "$1"
 }
-shot() { import -display "$DISPLAY" -window root -crop 420x190+604+0 +repage "$OUT/$1" && note "screenshot: $OUT/$1"; }
 
 printf '[global]\nfont = Inter 10\nmarkup = full\nwidth = 360\n[urgency_normal]\ntimeout = 0\n' >"$WORK/dunstrc"
 printf t >"$STATE/token"
-status '"connected":true,"error":"E0 at start-up"'
+write_status '"connected":true,"error":"E0 at start-up"'
 spawn dunst dunst -conf "$WORK/dunstrc" -print
 spawn trayer trayer --edge bottom --align right --widthtype request --height 30
 spawn app "${APP_ENV[@]}" "$APP"
@@ -55,7 +52,7 @@ lost=$SECONDS
 step "offline" '"connected":false,"error":"E0 at start-up"' 45 "Tavix Link is offline|Server unreachable. Check \
 this computer's network connection, or choose Restart Local Bridge from the menu.|app.tavix.menu|network.disconnected|0"
 ((SECONDS - lost >= 30)) || fail "offline told after $((SECONDS - lost))s"
-shot notification_offline.png
+shot "$OUT/notification_offline.png" 420x190+604+0 && note "screenshot: $OUT/notification_offline.png"
 step "back" '"connected":true,"error":"E0 at start-up"' 10 \
     "Tavix Link is connected again|Connected|app.tavix.menu|network.connected|8000"
 [ "$(received | cut -d'|' -f1 | uniq | wc -l)" -eq 1 ] || fail "back in a notification of its own: $(received)"

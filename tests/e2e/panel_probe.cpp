@@ -66,69 +66,29 @@ int coreRows(const char* stateDir) {
     return 0;
 }
 
-// One GetLayout node: (id, properties, children as variants).
-void printChildren(const QDBusArgument& node) {
-    int id = 0;
-    QVariantMap properties;
-    node.beginStructure();
-    node >> id >> properties;
-    node.beginArray();
-    while (!node.atEnd()) {
-        QDBusVariant child;
-        node >> child;
-        const QDBusArgument item = child.variant().value<QDBusArgument>();
-        int childId = 0;
-        QVariantMap props;
-        item.beginStructure();
-        item >> childId >> props;
-        item.endStructure();
-        if (!props.value(QStringLiteral("visible"), true).toBool()) continue;
-        const bool separator = props.value(QStringLiteral("type")).toString() == QStringLiteral("separator");
-        std::optional<bool> checked;
-        if (props.value(QStringLiteral("toggle-type")).toString() == QStringLiteral("checkmark")) {
-            checked = props.value(QStringLiteral("toggle-state")).toInt() == 1;
-        }
-        const bool logo = props.contains(QStringLiteral("icon-data")) || props.contains(QStringLiteral("icon-name"));
-        std::printf("%s\n", describe(separator, props.value(QStringLiteral("label")).toString().toStdString(),
-                                     props.value(QStringLiteral("enabled"), true).toBool(), checked, logo)
-                                .c_str());
-    }
-    node.endArray();
-    node.endStructure();
-}
-
-// The layout a DBusMenu serves, as the root's argument; null when the call failed.
-QDBusArgument servedLayout(const QString& service, const QString& path) {
+// Calls `each` with the properties of every row a DBusMenu at `service` `path` serves (GetLayout); false when the
+// call failed.
+template <typename Each>
+bool forEachServedRow(const char* service, const char* path, Each each) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     // The test tells its own calls from the panel's by this name.
     if (const QByteArray file = qgetenv("PROBE_NAMES"); !file.isEmpty()) {
         QFile names(QString::fromLocal8Bit(file));
         if (names.open(QIODevice::Append)) names.write(bus.baseService().toUtf8() + '\n');
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("com.canonical.dbusmenu"),
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLocal8Bit(service), QString::fromLocal8Bit(path),
+                                                       QStringLiteral("com.canonical.dbusmenu"),
                                                        QStringLiteral("GetLayout"));
     call.setArguments({0, -1, QStringList()});
     const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
         std::fprintf(stderr, "panel_probe: GetLayout failed: %s\n", qPrintable(reply.errorMessage()));
-        return {};
+        return false;
     }
-    return reply.arguments().at(1).value<QDBusArgument>();
-}
-
-int servedRows(const QString& service, const QString& path) {
-    const QDBusArgument layout = servedLayout(service, path);
-    if (layout.currentType() == QDBusArgument::UnknownType) return 1;
-    printChildren(layout);
-    return 0;
-}
-
-int servedLogo(const QString& service, const QString& path) {
-    const QDBusArgument layout = servedLayout(service, path);
-    if (layout.currentType() == QDBusArgument::UnknownType) return 1;
+    // The root node: (id, properties, children as variants of the same structure).
+    const QDBusArgument layout = reply.arguments().at(1).value<QDBusArgument>();
     int id = 0;
     QVariantMap properties;
-    QString found = QStringLiteral("none");
     layout.beginStructure();
     layout >> id >> properties;
     layout.beginArray();
@@ -139,15 +99,37 @@ int servedLogo(const QString& service, const QString& path) {
         item.beginStructure();
         item >> id >> properties;
         item.endStructure();
-        const QImage logo = QImage::fromData(properties.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
-        if (logo.isNull() || found != QLatin1String("none")) continue;
-        const QString name = properties.value(QStringLiteral("icon-name")).toString();
-        found = QStringLiteral("%1x%2 %3").arg(logo.width()).arg(logo.height()).arg(name.isEmpty() ? "-" : name);
+        each(properties);
     }
     layout.endArray();
     layout.endStructure();
-    std::printf("%s\n", qPrintable(found));
-    return found == QLatin1String("none") ? 1 : 0;
+    return true;
+}
+
+int servedRows(const char* service, const char* path) {
+    const auto text = [](const QVariantMap& p, const char* key) { return p.value(QLatin1String(key)).toString(); };
+    return forEachServedRow(service, path, [&](const QVariantMap& p) {
+        if (!p.value(QStringLiteral("visible"), true).toBool()) return;
+        std::optional<bool> checked;
+        if (text(p, "toggle-type") == QLatin1String("checkmark")) checked = p.value(QStringLiteral("toggle-state")).toInt() == 1;
+        std::printf("%s\n", describe(text(p, "type") == QLatin1String("separator"), text(p, "label").toStdString(),
+                                     p.value(QStringLiteral("enabled"), true).toBool(), checked,
+                                     p.contains(QStringLiteral("icon-data")) || p.contains(QStringLiteral("icon-name")))
+                                .c_str());
+    }) ? 0 : 1;
+}
+
+// The first row with a PNG in icon-data: "WxH NAME".
+int servedLogo(const char* service, const char* path) {
+    QString found;
+    forEachServedRow(service, path, [&](const QVariantMap& p) {
+        const QImage logo = QImage::fromData(p.value(QStringLiteral("icon-data")).toByteArray(), "PNG");
+        const QString name = p.value(QStringLiteral("icon-name")).toString();
+        if (!logo.isNull() && found.isEmpty())
+            found = QStringLiteral("%1x%2 %3").arg(logo.width()).arg(logo.height()).arg(name.isEmpty() ? "-" : name);
+    });
+    std::printf("%s\n", found.isEmpty() ? "none" : qPrintable(found));
+    return found.isEmpty() ? 1 : 0;
 }
 
 int otherWindow(int argc, char** argv) {
@@ -215,23 +197,15 @@ QRect changed(const QImage& a, const QImage& b, QRect area, int threshold, const
     return box;
 }
 
-// The most common colour inside `area`.
-QRgb mostCommon(const QImage& image, const QRect& area) {
+// The most common colour inside `area`, leaving out `skip`.
+QRgb mostCommon(const QImage& image, const QRect& area, const QRect& skip = QRect()) {
     std::map<QRgb, int> counts;
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (!skip.contains(x, y)) ++counts[image.pixel(x, y)];
+        }
     }
-    if (counts.empty()) return 0;
-    return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
-}
-
-// The most common colour of `row` inside `span`, leaving out [skipLeft, skipRight].
-QRgb rowBackground(const QImage& image, int row, int left, int right, int skipLeft, int skipRight) {
-    std::map<QRgb, int> counts;
-    for (int x = left; x <= right; ++x) {
-        if (x < skipLeft || x > skipRight) ++counts[image.pixel(x, row)];
-    }
-    if (counts.empty()) return image.pixel(left, row);
+    if (counts.empty()) return image.pixel(area.topLeft());
     return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
 }
 
@@ -298,7 +272,7 @@ int iconContrast(const char* shot, const char* boxArg, const char* stripArg) {
     };
     std::vector<Ink> ink;
     for (int y = box.top(); y <= box.bottom(); ++y) {
-        const QRgb bg = rowBackground(image, y, strip.left(), strip.right(), box.left(), box.right());
+        const QRgb bg = mostCommon(image, QRect(strip.left(), y, strip.width(), 1), QRect(box.left(), y, box.width(), 1));
         for (int x = box.left(); x <= box.right(); ++x) {
             const QRgb fg = image.pixel(x, y);
             if (distance(fg, bg) > 3) ink.push_back({contrastRatio(fg, bg), fg, bg});
@@ -465,13 +439,9 @@ int openMenu(const char* beforeFile, const char* afterFile, const char* slotText
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "rows" && argc == 3) return coreRows(argv[2]);
-    if (command == "served" && argc == 4) {
+    if ((command == "served" || command == "logo") && argc == 4) {
         QCoreApplication app(argc, argv);
-        return servedRows(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    }
-    if (command == "logo" && argc == 4) {
-        QCoreApplication app(argc, argv);
-        return servedLogo(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return command == "served" ? servedRows(argv[2], argv[3]) : servedLogo(argv[2], argv[3]);
     }
     if (command == "window" && argc == 2) return otherWindow(argc, argv);
     if (command == "icon" && argc == 5) return iconBox(argv[2], argv[3], argv[4]);

@@ -26,7 +26,6 @@ printf '#!/bin/sh\nd=%s\nprintf "[%%s]" "$@" >>"$d/adb.calls"\necho >>"$d/adb.ca
 qr_window() { app_windows | awk '$2 == 560 && $3 != 600 {print; found = 1} END {exit !found}'; }
 no_qr_window() { ! qr_window >/dev/null; }
 alert_window() { app_windows | awk '$2 != 560 {print; found = 1} END {exit !found}'; }
-shot() { read -r w h x y <<<"$2" && import -display "$DISPLAY" -window root -crop "${w}x$h+$x+$y" +repage "$OUT/$1"; }
 # The phone scans the code: "WIFI:T:ADB;S:name;P:password;;".
 scanned() {
     LAST_SEEN=$(import -display "$DISPLAY" -window root png:- | zbarimg -q --raw - 2>/dev/null) || return 1
@@ -52,7 +51,7 @@ rm -f "$D"/hang "$D"/probed "$D"/adb.calls
 read -r -a action < <(awk '/^\[Desktop Action pair-phone-qr\]/ {a = 1} a && sub(/^Exec=tavix-menu ?/, "") {print; exit}' "$ENTRY")
 timeout $((30 * SLOW)) "${APP_ENV[@]}" "$APP" "${action[@]}" || fail "the desktop action's start ended with $?"
 wait_for 30 "the code's window from the desktop action" qr_window >/dev/null
-shot qr_window.png "$(qr_window | cut -d' ' -f2-)"
+shot "$OUT/qr_window.png" "$(qr_window | around)"
 wait_for 10 "a code to scan" scanned
 wait_for 30 "adb connect" grep -q '^\[connect\]' "$D/adb.calls"
 calls=$(tr '\n' ' ' <"$D/adb.calls")
@@ -60,6 +59,6 @@ calls=$(tr '\n' ' ' <"$D/adb.calls")
 grep -qF "$(cat "$D/password")" "$D/adb.calls" && fail "the password was among adb's arguments"
 wait_for 10 "the code's window to close" no_qr_window
 wait_for 10 "the outcome's alert" alert_window >/dev/null
-shot qr_connected_alert.png "$(alert_window | cut -d' ' -f2-)"
+shot "$OUT/qr_connected_alert.png" "$(alert_window | around)"
 pass "the running copy showed it for the desktop action; $(cat "$D/name") paired (password on standard input) and connected"
 note "$CHECKS passed, 0 failed"

@@ -8,7 +8,7 @@ OUT=${2:-$PWD}
 # shellcheck source=e2e_lib.sh source-path=SCRIPTDIR
 . "${BASH_SOURCE[0]%/*}/e2e_lib.sh" || exit 1
 
-require Xvfb trayer xwininfo xdotool
+require Xvfb trayer xwininfo xdotool import xprop
 [ -x "$APP" ] || fail "no program at $APP"
 slow_factor "$APP"
 
@@ -40,29 +40,10 @@ tooltip_window() { app_windows | awk '!($2 == 560 && $3 == 600) && $2 > $3 && !f
 menu_window() { app_windows | awk '!($2 == 560 && $3 == 600) && $3 > $2 && !found {print; found = 1} END {exit !found}'; }
 no_menu_window() { ! menu_window >/dev/null; }
 
-# screenshot FILE WHAT GEOMETRY...: saves the part of the screen around the windows ("id w h x y" lines), from the
-# top edge down, for people to look at; a missing ImageMagick only costs the picture.
+# screenshot FILE FINDER: the tray and the window FINDER finds, for people to look at.
 screenshot() {
-    local file="$OUT/$1" what=$2 left=100000 right=0 bottom=0 id w h x y
-    shift 2
-    command -v import >/dev/null 2>&1 || {
-        note "no screenshot of $what: ImageMagick's import is not installed"
-        return 0
-    }
-    while read -r id w h x y; do
-        [ -n "$id" ] || continue
-        ((x < left)) && left=$x
-        ((x + w > right)) && right=$((x + w))
-        ((y + h > bottom)) && bottom=$((y + h))
-    done < <(printf '%s\n' "$@")
-    left=$((left > 16 ? left - 16 : 0))
     mkdir -p "$OUT"
-    if import -display "$DISPLAY" -window root -crop "$((right + 16 - left))x$((bottom + 16))+$left+0" +repage "$file" \
-        2>"$WORK/import.log"; then
-        note "screenshot of $what: $file"
-    else
-        note "no screenshot of $what: $(head -n 1 "$WORK/import.log")"
-    fi
+    shot "$OUT/$1" "$({ window_geometry "$(panel_window)" && $2; } | around)" && note "screenshot: $OUT/$1"
 }
 
 start_trayer() {
@@ -102,15 +83,14 @@ xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2))
 wait_for 15 "tooltip on hovering the icon" tooltip_window >/dev/null
 read -r _ tip_w tip_h tip_x tip_y <<<"$(tooltip_window)"
 pass "tooltip window ${tip_w}x${tip_h} at +${tip_x}+${tip_y}"
-screenshot tray_tooltip.png "the tray with its tooltip (should read \"Tavix Link · Not paired\")" \
-    "$(window_geometry "$(panel_window)")" "$(tooltip_window)"
+screenshot tray_tooltip.png tooltip_window # it reads "Tavix Link · Not paired"
 
 # 4. The status menu: a left click opens it, Escape closes it, a right click opens it again, and its last row
 # ("Quit Menu Bar App") ends the application normally.
 xdotool click 1
 wait_for 15 "status menu on a left click" menu_window >/dev/null
 pass "left click opened the status menu: $(menu_window)"
-screenshot tray_menu.png "the status menu" "$(window_geometry "$(panel_window)")" "$(menu_window)"
+screenshot tray_menu.png menu_window
 xdotool key Escape
 wait_for 10 "status menu to close on Escape" no_menu_window
 xdotool click 3
@@ -141,42 +121,30 @@ wait_for 30 "tray icon docked after trayer started late" tray_icon >/dev/null
 pass "icon docked after the tray appeared: $(tray_icon)"
 
 # 6. A tray that names its text colour (_NET_SYSTEM_TRAY_COLORS) gets its icon drawn in it. The property sits on
-# the tray manager's window, one of trayer's top-level windows: put pure red on all of them.
-if command -v xprop >/dev/null 2>&1 && command -v import >/dev/null 2>&1 && command -v convert >/dev/null 2>&1; then
-    unwatch "$APP2"
-    stop "$APP2"
-    forget "$APP2"
+# the tray manager's window, one of trayer's top-level windows: put the colour on all of them.
+tray_colour() {
     for window in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
-        xprop -id "$window" -f _NET_SYSTEM_TRAY_COLORS 32c \
-            -set _NET_SYSTEM_TRAY_COLORS 65535,0,0,65535,0,0,65535,0,0,65535,0,0 2>/dev/null || true
+        xprop -id "$window" -f _NET_SYSTEM_TRAY_COLORS 32c -set _NET_SYSTEM_TRAY_COLORS "$1,$1,$1,$1" 2>/dev/null || true
     done
-    new_dirs "$WORK/c"
-    app_env "$WORK/c-state" "$WORK/c-run" "$WORK/c-home" "unix:path=$WORK/no-session-bus"
-    spawn app3 "${APP_ENV[@]}" "$APP"
-    MUST_LIVE+=("$SPAWNED:tavix-menu (tray with a text colour)")
-    wait_for 30 "tray icon docked in the tray with a text colour" tray_icon >/dev/null
-    read -r _ icon_w icon_h icon_x icon_y <<<"$(tray_icon)"
-    red_pixels() {
-        import -display "$DISPLAY" -window root -crop "${icon_w}x${icon_h}+${icon_x}+${icon_y}" +repage -depth 8 txt:- 2>/dev/null |
-            awk '/#FF0000/ {n++} END {print n + 0}'
-    }
-    drawn_in_red() { [ "$(red_pixels)" -ge 20 ]; }
-    wait_for 15 "icon drawn in the tray's text colour" drawn_in_red
-    pass "icon drawn in the colour the tray asked for ($(red_pixels) red pixels)"
-    # A theme switch while running: the tray names another colour.
-    for window in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
-        xprop -id "$window" -f _NET_SYSTEM_TRAY_COLORS 32c \
-            -set _NET_SYSTEM_TRAY_COLORS 0,0,65535,0,0,65535,0,0,65535,0,0,65535 2>/dev/null || true
-    done
-    blue_pixels() {
-        import -display "$DISPLAY" -window root -crop "${icon_w}x${icon_h}+${icon_x}+${icon_y}" +repage -depth 8 txt:- 2>/dev/null |
-            awk '/#0000FF/ {n++} END {print n + 0}'
-    }
-    drawn_in_blue() { [ "$(blue_pixels)" -ge 20 ] && [ "$(red_pixels)" -eq 0 ]; }
-    wait_for 15 "icon redrawn in the tray's new text colour" drawn_in_blue
-    pass "icon redrawn when the tray changed its colour ($(blue_pixels) blue pixels)"
-else
-    note "no check of the tray's text colour: xprop or ImageMagick is missing"
-fi
-
+}
+# pixels COLOUR: how many of the icon's pixels are COLOUR ("#RRGGBB").
+pixels() { import -display "$DISPLAY" -window root -crop "$icon_box" +repage -depth 8 txt:- 2>/dev/null | grep -c "$1"; }
+# drawn_in COLOUR [OLD]: at least 20 pixels of the icon in COLOUR, none left in OLD.
+drawn_in() { [ "$(pixels "$1")" -ge 20 ] && { [ -z "${2:-}" ] || [ "$(pixels "$2")" -eq 0 ]; }; }
+unwatch "$APP2"
+stop "$APP2"
+forget "$APP2"
+tray_colour 65535,0,0
+new_dirs "$WORK/c"
+app_env "$WORK/c-state" "$WORK/c-run" "$WORK/c-home" "unix:path=$WORK/no-session-bus"
+spawn app3 "${APP_ENV[@]}" "$APP"
+MUST_LIVE+=("$SPAWNED:tavix-menu (tray with a text colour)")
+wait_for 30 "tray icon docked in the tray with a text colour" tray_icon >/dev/null
+icon_box=$(tray_icon | awk '{print $2 "x" $3 "+" $4 "+" $5}')
+wait_for 15 "icon drawn in the tray's text colour" drawn_in '#FF0000'
+pass "icon drawn in the colour the tray asked for ($(pixels '#FF0000') red pixels)"
+# A theme switch while running: the tray names another colour.
+tray_colour 0,0,65535
+wait_for 15 "icon redrawn in the tray's new text colour" drawn_in '#0000FF' '#FF0000'
+pass "icon redrawn when the tray changed its colour ($(pixels '#0000FF') blue pixels)"
 note "$CHECKS passed, 0 failed"
