@@ -20,7 +20,7 @@ demo=(xvfb xauth trayer xdotool x11-utils imagemagick)
 tests=(
   "${demo[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev python3 openssl ca-certificates dbus dbus-x11 libglib2.0-bin
-  # the tests in real panels: XFCE's and LXQt's on X, and waybar on a headless sway with a pointer of our own
+  # the tests in real panels: XFCE's and LXQt's on X, and waybar on sway shown in an X display
   xfce4-panel xfconf lxqt-panel lxqt-themes sway waybar grim
   # the package and desktop files checked
   desktop-file-utils appstream lintian
