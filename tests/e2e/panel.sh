@@ -594,10 +594,13 @@ panel_case() {
     exit "$CASE_FAILED"
 }
 
-# Every order in both themes and one at scale 2, or the "ORDER:THEME[:SCALE]" cases named in PANEL_CASES; a case
-# that fails does not stop the next.
+# Each order and each theme once, and one case at scale 2 (every case also switches the theme while running);
+# PANEL_CASES=all runs both orders in both themes, or names "ORDER:THEME[:SCALE]" cases. A case that fails does not
+# stop the next.
+cases=${PANEL_CASES:-panel-first:light app-first:dark panel-first:dark:2}
+[ "$cases" = all ] && cases="panel-first:light panel-first:dark app-first:light app-first:dark panel-first:dark:2"
 failed=0 count=0
-for one in ${PANEL_CASES:-panel-first:light panel-first:dark app-first:light app-first:dark panel-first:dark:2}; do
+for one in $cases; do
     count=$((count + 1))
     IFS=: read -ra fields <<<"$one"
     (panel_case "${fields[@]}") || failed=$((failed + 1))
