@@ -26,7 +26,7 @@ struct Service {
               (kind == Kind::launchd ? options.launchctl : options.systemctl) = program.string();
               options.serviceManager = kind;
               // Only where a call hangs: the other calls get the usual time, however loaded the machine.
-              if (statuses.find("hang") != std::string::npos) options.launchTimeout = options.systemctlTimeout = 1;
+              if (statuses.find("hang") != std::string::npos) options.launchTimeout = options.systemctlTimeout = 0.3;
               if (adjust) adjust(options);
           }) {
         if (statuses != "missing") {
@@ -256,10 +256,10 @@ TEST(Systemd, WaitsAsLongAsSystemdAndEveryAlertSaysWhatHappened) {
         int clicks = 1;
         std::string calls = "";
     } cases[] = {
-        // A stop that takes longer than launchctl's 30 s (here 1 s) is waited for.
-        {Command::disconnect, "sleep 2", "", "", 1, "--user stop app.tavix.link.service\n"},
+        // A stop that takes longer than launchctl's 30 s (here 0.2 s) is waited for.
+        {Command::disconnect, "sleep 0.5", "", "", 1, "--user stop app.tavix.link.service\n"},
         {Command::disconnect, "exec sleep 30", "Could not stop bridge",
-         "“systemctl --user stop app.tavix.link.service” did not finish within 1.5 seconds and was stopped."},
+         "“systemctl --user stop app.tavix.link.service” did not finish within 0.5 seconds and was stopped."},
         {Command::restart, "exit 3", "Could not start bridge",
          "“systemctl --user daemon-reload” failed with status 3 and printed nothing."},
         // Clicked again while the first switch waits on systemctl: one operation at a time.
@@ -274,8 +274,8 @@ TEST(Systemd, WaitsAsLongAsSystemdAndEveryAlertSaysWhatHappened) {
         SCOPED_TRACE(c.script);
         const bool hangs = c.script.find("sleep 30") != std::string::npos;
         Service service(Kind::systemd, "", {}, [&](Options& options) {
-            options.launchTimeout = 1;
-            if (hangs) options.systemctlTimeout = 1.5;
+            options.launchTimeout = 0.2;
+            if (hangs) options.systemctlTimeout = 0.5;
         });
         test::writeScript(service.program, "echo \"$*\" >> \"$(dirname \"$0\")/calls\"\n" + c.script);
         auto& app = service.app;
