@@ -31,9 +31,9 @@ struct Service {
           }) {
         if (statuses != "missing") {
             // Shell built-ins only: a call costs one process.
-            test::writeScript(program, R"(d=${0%/*}
-echo "$*" >> "$d/calls"
-n=0; while read -r _; do n=$((n + 1)); done < "$d/calls"
+            test::writeScript(program, "c='" + (bin / "calls").string() + R"('
+echo "$*" >> "$c"
+n=0; while read -r _; do n=$((n + 1)); done < "$c"
 set -- )" + statuses + R"(
 if [ $# -ge $n ]; then shift $((n - 1)); else set --; fi
 echo "output $n"
