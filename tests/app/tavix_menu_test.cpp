@@ -154,30 +154,23 @@ TEST(Refresh, EachTickAndEachOpeningReadTheFilesAnewWhetherTheMenuWasClosedOrNot
     test::writeFile(app.root() / "token", "t");
     app.menu->applicationDidFinishLaunching();
     app.item.delegate->menuWillOpen();
-    struct Step {
-        std::function<void()> change;
-        std::string label;
-        bool opening;
-    } steps[] = {
-        {[&] {
-             app.writeStatus({{"connected", true}, {"busy", "job"}});
-         },
-         "Task in progress", false},
-        {[&] { std::filesystem::remove(app.root() / "status.json"); }, "Bridge not running", false},
-        {[&] {
-             app.writeStatus({{"connected", true}});
-         },
-         "Connected", true},
-        {[] {}, "Connected", true},
+    // The bridge's status: "busy", "up", "gone" (removed) or "" (as it was).
+    const std::tuple<std::string, const char*, bool> steps[] = {
+        {"busy", "Task in progress", false},
+        {"gone", "Bridge not running", false},
+        {"up", "Connected", true},
+        {"", "Connected", true},
     };
-    for (const auto& step : steps) {
-        step.change();
+    for (const auto& [bridge, label, opening] : steps) {
+        if (bridge == "gone") std::filesystem::remove(app.root() / "status.json");
+        if (bridge == "busy" || bridge == "up")
+            app.writeStatus({{"connected", true}, {"busy", bridge == "busy" ? "job" : ""}});
         app.mainQueue.drain();  // each opening on a turn of the event loop of its own
         const int sets = app.item.menuSets;
-        step.opening ? app.item.delegate->menuWillOpen() : app.application.tick();
+        opening ? app.item.delegate->menuWillOpen() : app.application.tick();
         EXPECT_EQ(app.item.menuSets, sets + 1) << "rebuilt once";
-        EXPECT_EQ(app.item.rows.front().title, "Tavix Link · " + step.label);
-        EXPECT_EQ(app.item.tooltip, "Tavix Link · " + step.label);
+        EXPECT_EQ(app.item.rows.front().title, "Tavix Link · " + std::string(label));
+        EXPECT_EQ(app.item.tooltip, "Tavix Link · " + std::string(label));
     }
     EXPECT_EQ(app.settings.labelSets, 0) << "no live labels before the settings window";
     // A panel that asks many times at once is served by one refresh.
