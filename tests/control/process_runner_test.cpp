@@ -170,13 +170,13 @@ TEST_F(ProcessRunner, MemoryStaysBoundedWhateverTheChildPrints) {
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
     // Every byte is still checked: one bad byte at the very end empties the text.
-    const Outcome& outcome = start("/bin/sh", {"-c", "head -c 134217728 /dev/zero | tr '\\0' y; printf '\\376'"});
+    const Outcome& outcome = start("/bin/sh", {"-c", "head -c 67108864 /dev/zero | tr '\\0' y; printf '\\376'"});
     ASSERT_TRUE(finish());
     rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.output, "");
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "kilobytes more at the peak";
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024) << "kilobytes more at the peak";
 }
 
 }  // namespace
