@@ -18,7 +18,9 @@ using Files = std::map<std::string, std::string>;
 
 // The application with its service manager's program (launchctl or systemctl) replaced by a script that records
 // each call's arguments as a line of "calls", prints "output <n>" on its n-th call and exits with the n-th of the
-// `statuses` (0 past their end); "hang" waits for the time limit, and "missing" leaves the program out.
+// `statuses` (0 past their end); "hang" waits for the time limit, "slow" takes longer than launchctl may, "quietN"
+// exits N without a word, "noinstall" says what systemctl says of a unit without an [Install] section, and "missing"
+// leaves the program out.
 struct Service {
     Service(Kind kind, const std::string& statuses, const Files& existing = {},
             const std::function<void(Options&)>& adjust = {})
@@ -26,17 +28,25 @@ struct Service {
               (kind == Kind::launchd ? options.launchctl : options.systemctl) = program.string();
               options.serviceManager = kind;
               // Only where a call hangs: the other calls get the usual time, however loaded the machine.
-              if (statuses.find("hang") != std::string::npos) options.launchTimeout = options.systemctlTimeout = 1;
+              if (statuses.find("hang") != std::string::npos) options.launchTimeout = options.systemctlTimeout = 0.3;
+              if (statuses.find("slow") != std::string::npos) options.launchTimeout = 0.2;
               if (adjust) adjust(options);
           }) {
         if (statuses != "missing") {
-            test::writeScript(program, R"(d=$(dirname "$0")
-echo "$*" >> "$d/calls"
-n=$(wc -l < "$d/calls")
-s=$(echo ')" + statuses + R"(' | awk -v n="$n" '{ print $n }')
+            // Shell built-ins only: a call costs one process.
+            test::writeScript(program, "c='" + (bin / "calls").string() + R"('
+echo "$*" >> "$c"
+n=0; while read -r _; do n=$((n + 1)); done < "$c"
+set -- )" + statuses + R"(
+if [ $# -ge $n ]; then shift $((n - 1)); else set --; fi
+case ${1:-0} in
+hang) exec sleep 30 ;;
+slow) sleep 0.5; exit 0 ;;
+quiet*) exit "${1#quiet}" ;;
+noinstall) echo 'The unit files have no installation config (WantedBy=, RequiredBy=, Also=, Alias= settings in the [Install] section, and DefaultInstance= for template units).'; exit 0 ;;
+esac
 echo "output $n"
-[ "$s" = hang ] && exec sleep 30
-exit "${s:-0}")");
+exit "${1:-0}")");
         }
         for (const auto& [path, content] : existing) test::writeFile(app.dir / path, content);
     }
@@ -87,8 +97,11 @@ const std::string kBootstrap = "bootstrap gui/$UID $HOME/Library/LaunchAgents/ap
 const std::string kRestart = "--user restart app.tavix.link.service\n";
 const std::string kReload = "--user daemon-reload\n";
 const std::string kStart = "--user start app.tavix.link.service\n";
+const std::string kStop = "--user stop app.tavix.link.service\n";
 
-TEST(Restart, RestartsElseLoadsAlertingOnlyWithTheLoadStepsOutput) {
+// Restart restarts, else loads, alerting only with the load step's output; systemctl is waited for as long as
+// systemd takes.
+TEST(ServiceCalls, RestartElseLoadAndStopEachAlertSayingWhatHappened) {
     const Message busy{"Task still running", "Wait for the current task to finish before restarting."};
     auto failed = [](std::string text) { return std::vector<Message>{{"Could not start bridge", text}}; };
     struct Case {
@@ -97,6 +110,7 @@ TEST(Restart, RestartsElseLoadsAlertingOnlyWithTheLoadStepsOutput) {
         std::string statuses;
         std::string calls;
         std::vector<Message> alerts;
+        Command command = Command::restart;
     } cases[] = {
         {Kind::launchd, {}, "0", kKickstart, {}},
         {Kind::launchd, {}, "113 5", kKickstart + kBootstrap, failed("output 2\n")},
@@ -110,12 +124,26 @@ TEST(Restart, RestartsElseLoadsAlertingOnlyWithTheLoadStepsOutput) {
         {Kind::systemd, {}, "5 0 0", kRestart + kReload + kStart, {}},
         {Kind::systemd, {}, "5 0 1", kRestart + kReload + kStart, failed("output 3\n")},
         {Kind::systemd, {}, "5 1", kRestart + kReload, failed("output 2\n")},
+        {Kind::systemd,
+         {},
+         "quiet3 quiet3",
+         kRestart + kReload,
+         failed("“systemctl --user daemon-reload” failed with status 3 and printed nothing.")},
+        {Kind::systemd, {}, "slow", kStop, {}, Command::disconnect},
+        {Kind::systemd,
+         {},
+         "hang",
+         kStop,
+         {{"Could not stop bridge",
+           "“systemctl --user stop app.tavix.link.service” did not finish within 0.3 seconds and was stopped."}},
+         Command::disconnect},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         Service service(c.kind, c.statuses, {{"state/token", "t"}});
-        if (c.busyFor) service.app.writeStatus({{"busy", "job"}, {"connected", true}}, *c.busyFor);
-        service.app.menu->perform(Command::restart);
+        service.app.writeStatus({{"busy", c.busyFor ? "job" : ""}, {"connected", true}}, c.busyFor.value_or(0));
+        service.app.dialogs.confirmAnswers = {true};
+        service.app.menu->perform(c.command);
         ASSERT_TRUE(service.settle());
         EXPECT_EQ(service.calls(), c.calls);
         EXPECT_EQ(service.alerts(), c.alerts);
@@ -222,6 +250,10 @@ TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
         {login, Kind::systemd, none, entryOff, 1, "", disable},
         {login, Kind::systemd, marker, entryOn, 1, "", enable},
         {login, Kind::systemd, none, none, 1, "output 1\n", disable, "1"},
+        // Exit status 0, yet the unit cannot start at login.
+        {login, Kind::systemd, marker, none, 1,
+         "“app.tavix.link.service” has no [Install] section, so systemd cannot start the bridge at login.", enable,
+         "noinstall"},
         {login, Kind::systemd, with(none, "home/.config/autostart", ""), none, 1,
          "Could not create the folder “$HOME/.config/autostart”: Not a directory", disable},
         {login, Kind::systemd, none, entryOff, 1, "", disable, "", true},
@@ -241,61 +273,6 @@ TEST(PauseAndStartAtLogin, SwitchEachPlaceInOrderAndStopAtTheFirstFailure) {
         EXPECT_EQ(service.alerts(), c.failure.empty() ? std::vector<Message>{} : alerts);
         EXPECT_EQ(changes(before, service.files()), c.changed);
         EXPECT_EQ(service.app.item.refreshes, c.refreshes);
-    }
-}
-
-TEST(Systemd, WaitsAsLongAsSystemdAndEveryAlertSaysWhatHappened) {
-    const std::string noInstall =
-        "echo 'The unit files have no installation config (WantedBy=, RequiredBy=, Also=, Alias= settings in the "
-        "[Install] section, and DefaultInstance= for template units).'";
-    struct Case {
-        Command command;
-        std::string script;  // what systemctl does, after noting its arguments
-        std::string title;
-        std::string text;
-        int clicks = 1;
-        std::string calls = "";
-    } cases[] = {
-        // A stop that takes longer than launchctl's 30 s (here 1 s) is waited for.
-        {Command::disconnect, "sleep 2", "", "", 1, "--user stop app.tavix.link.service\n"},
-        {Command::disconnect, "exec sleep 30", "Could not stop bridge",
-         "“systemctl --user stop app.tavix.link.service” did not finish within 1.5 seconds and was stopped."},
-        {Command::restart, "exit 3", "Could not start bridge",
-         "“systemctl --user daemon-reload” failed with status 3 and printed nothing."},
-        // Clicked again while the first switch waits on systemctl: one operation at a time.
-        {Command::toggleLogin, "sleep 0.3", "Task in progress",
-         "Wait for the current task or connection operation to finish.", 2, "--user disable app.tavix.link.service\n"},
-        // A unit without an [Install] section cannot be enabled, though systemctl exits 0.
-        {Command::toggleLogin, noInstall, "Could not update login setting",
-         "“app.tavix.link.service” has no [Install] section, so systemd cannot start the bridge at login.", 1,
-         "--user enable app.tavix.link.service\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
-        const bool hangs = c.script.find("sleep 30") != std::string::npos;
-        Service service(Kind::systemd, "", {}, [&](Options& options) {
-            options.launchTimeout = 1;
-            if (hangs) options.systemctlTimeout = 1.5;
-        });
-        test::writeScript(service.program, "echo \"$*\" >> \"$(dirname \"$0\")/calls\"\n" + c.script);
-        auto& app = service.app;
-        app.writeStatus({{"connected", true}});
-        test::writeFile(app.root() / "token", "t");
-        const bool enabling = c.calls.starts_with("--user enable");
-        if (enabling) test::writeFile(app.root() / "no-login", "");
-        app.dialogs.confirmAnswers = {true};
-        for (int i = 0; i < c.clicks; ++i) app.menu->perform(c.command);
-        ASSERT_TRUE(service.settle());
-        const std::vector<Message> alerts{{c.title, c.text}};
-        EXPECT_EQ(service.alerts(), c.title.empty() ? std::vector<Message>{} : alerts);
-        if (!c.calls.empty()) {
-            EXPECT_EQ(service.calls(), c.calls);
-        }
-        if (c.command == Command::toggleLogin) {
-            // The marker follows a switch that went through, and stays as it was after one that failed.
-            const bool failed = c.title == "Could not update login setting";
-            EXPECT_EQ(fs::exists(app.root() / "no-login"), failed ? enabling : !enabling);
-        }
     }
 }
 

@@ -35,21 +35,22 @@ TEST(Logs, OpensTheLogOfTheCurrentStateDirectoryEvenWhenMissing) {
 }
 
 TEST(HelpAlerts, ShowTheirTextsAndBringTheAppForward) {
-    TestApp app;
-    app.menu->perform(Command::permissions);
-    app.menu->perform(Command::usbHelp);
-    app.menu->perform(Command::updateHelp);
-    ASSERT_EQ(app.dialogs.alerts.size(), 3u);
-    EXPECT_TRUE(app.desktop.urls.empty()) << "no privacy settings page to open on this system";
-    EXPECT_EQ(app.application.activations, 3);
-
-    EXPECT_EQ(app.dialogs.alerts[0].title, "Device permissions");
-    EXPECT_NE(app.dialogs.alerts[0].text.find("the bridge's Node executable"), std::string::npos);
-    EXPECT_EQ(app.dialogs.alerts[1].title, "Connect Android with USB");
-    EXPECT_NE(app.dialogs.alerts[1].text.find("Developer options \u2192 USB debugging"), std::string::npos);
-    EXPECT_NE(app.dialogs.alerts[1].text.find("\u2018Allow USB debugging\u2019"), std::string::npos);
-    EXPECT_EQ(app.dialogs.alerts[2].title, "Update Tavix Link");
-    EXPECT_NE(app.dialogs.alerts[2].text.find("this menu bar app.\n\nQuitting this menu"), std::string::npos);
+    const std::tuple<Command, const char*, std::vector<const char*>> cases[] = {
+        {Command::permissions, "Device permissions", {"the bridge's Node executable"}},
+        {Command::usbHelp,
+         "Connect Android with USB",
+         {"Developer options \u2192 USB debugging", "\u2018Allow USB debugging\u2019"}},
+        {Command::updateHelp, "Update Tavix Link", {"this menu bar app.\n\nQuitting this menu"}},
+    };
+    for (const auto& [command, title, parts] : cases) {
+        TestApp app;
+        app.menu->perform(command);
+        ASSERT_EQ(app.dialogs.alerts.size(), 1u) << title;
+        EXPECT_EQ(app.dialogs.alerts[0].title, title);
+        for (const char* part : parts) EXPECT_NE(app.dialogs.alerts[0].text.find(part), std::string::npos) << part;
+        EXPECT_TRUE(app.desktop.urls.empty()) << "no privacy settings page to open on this system";
+        EXPECT_EQ(app.application.activations, 1);
+    }
 }
 
 }  // namespace
