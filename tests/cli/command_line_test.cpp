@@ -267,8 +267,11 @@ TEST(CommandLine, PairsWithTheServer) {
         {{"pair", "--server=" + server.base()}, "234567\n", 0, "Mac paired\n", asked},
         {{"pair"}, server.base() + "\n 234567 \n", 0, "Mac paired\n", "Server ["},
         {{"pair"}, "", 1, "Server needed\nStandard input ended without an answer: give the server with", ""},
-        {{"pair", "--server", server.base(), "--no-input"}, "234567\n", 1,
-         "Pairing code needed\ntavix asks nothing with --no-input", ""},
+        {{"pair", "--server", server.base(), "--no-input"},
+         "234567\n",
+         1,
+         "Pairing code needed\ntavix asks nothing with --no-input",
+         ""},
     };
     for (const auto& c : cases) {
         CliHarness cli;

@@ -81,13 +81,15 @@ TEST(SettingsWindow, FixedSizeAndAWidgetForEachElementOfTheModel) {
     }
     // Each live line shows what it is given.
     built.settings.setLabels({"status", true, "phone", "computer", "activity"});
-    for (auto [which, text] : {std::pair{LiveLabel::status, "status"}, {LiveLabel::phone, "phone"},
-                               {LiveLabel::computer, "computer"}, {LiveLabel::activity, "activity"}}) {
+    for (auto [which, text] : {std::pair{LiveLabel::status, "status"},
+                               {LiveLabel::phone, "phone"},
+                               {LiveLabel::computer, "computer"},
+                               {LiveLabel::activity, "activity"}}) {
         EXPECT_EQ(built.settings.liveLabel(which)->text(), QLatin1String(text));
     }
     // The model's own texts, spot-checked: the button titles are in the Tab order test.
-    EXPECT_EQ(texts.mid(0, 5), (QStringList{"Tavix Link", "Your computer, ready to help.", "CONNECTION", "Checking…",
-                                            "tavix.example"}));
+    EXPECT_EQ(texts.mid(0, 5),
+              (QStringList{"Tavix Link", "Your computer, ready to help.", "CONNECTION", "Checking…", "tavix.example"}));
     EXPECT_EQ(texts.last(), QStringLiteral("Runs quietly in the background when this window is closed."));
     // And two places, the largest line and the last button, as drawn up.
     QLabel* status = built.settings.liveLabel(LiveLabel::status);
@@ -200,8 +202,8 @@ TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {
     const std::string mint = test::hex(rgb(0.61, 0.94, 0.73)), secondary = test::hex(rgb(1, 1, 1, 0.55));
     test::writeFile(app.root() / "token", "secret");
     test::writeFile(app.root() / "config", "SERVER=https://link.example.org:8443/path\n");
-    app.writeStatus({{"connected", true},
-                     {"devices", {{{"model", "Pixel 8"}, {"state", "device"}}, {{"state", "offline"}}}}});
+    app.writeStatus(
+        {{"connected", true}, {"devices", {{{"model", "Pixel 8"}, {"state", "device"}}, {{"state", "offline"}}}}});
     app.tavix.showSettings();
     QWidget* window = app.window.window();
     ASSERT_NE(window, nullptr);

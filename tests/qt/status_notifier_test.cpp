@@ -318,7 +318,6 @@ TEST_F(Desktop, MenuRowsAsTheyStandWithARevisionPerNewLayout) {
     EXPECT_EQ(flagsChanged[0].properties.keys(), QStringList{QStringLiteral("label")});
     EXPECT_EQ(flagsChanged[1].properties, (QVariantMap{{QStringLiteral("enabled"), true}}));
     EXPECT_EQ(flagsChanged[2].properties, (QVariantMap{{QStringLiteral("toggle-state"), 0}}));
-
 }
 
 // Calls by id: a click runs its row's command once; an id the menu does not have is an error, left out, or listed.
@@ -358,7 +357,8 @@ TEST_F(Desktop, CallsByIdAndActivateOpensTheWindow) {
         EXPECT_EQ(delegate.performed, c.performed);
     }
     DBusMenuItemList found;
-    host->menu(QStringLiteral("GetGroupProperties"), {QVariant::fromValue(QList<int>{quit, unknown}), QStringList{"label"}})
+    host->menu(QStringLiteral("GetGroupProperties"),
+               {QVariant::fromValue(QList<int>{quit, unknown}), QStringList{"label"}})
             .arguments()
             .value(0)
             .value<QDBusArgument>() >>
