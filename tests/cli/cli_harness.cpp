@@ -46,14 +46,14 @@ std::string CliHarness::calls(const std::string& program) const {
     return readAll(dir.path() / (program + ".calls"));
 }
 
-CliResult CliHarness::run(const std::vector<std::string>& arguments, const std::string& input) {
+CliResult CliHarness::run(const std::vector<std::string>& arguments, const std::string& input, int interrupt) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {};
     (void)!::write(fds[1], input.data(), input.size());
     ::close(fds[1]);
     std::ostringstream out;
     std::ostringstream err;
-    cli::Terminal terminal(fds[0], out, err, {}, -1);
+    cli::Terminal terminal(fds[0], out, err, {}, interrupt);
     CliResult result;
     result.status = cli::runCommandLine(arguments, terminal, settings);
     ::close(fds[0]);

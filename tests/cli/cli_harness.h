@@ -31,8 +31,9 @@ struct CliHarness {
     void useAdb(const std::string& body) const { useFakeAdb(dir.path(), root(), body); }
     std::string calls(const std::string& program) const;
 
-    // Runs the command line with `input` as standard input (not a terminal).
-    CliResult run(const std::vector<std::string>& arguments, const std::string& input = "");
+    // Runs the command line with `input` as standard input (not a terminal), interrupted when `interrupt` turns
+    // readable (a signalfd's record).
+    CliResult run(const std::vector<std::string>& arguments, const std::string& input = "", int interrupt = -1);
 
     TempDir dir;
     ScopedEnv tavixHome;

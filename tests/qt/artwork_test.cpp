@@ -80,36 +80,27 @@ double meanDifference(const QImage& a, const QImage& b) {
     return sum / double(left.sizeInBytes());
 }
 
-TEST(Logo, SamePictureAtEverySizeAndPixelRatio) {
+// The logo and its icon: one picture at every size and pixel ratio, square in a wide request, never greyed (the
+// menu's header row is disabled).
+TEST(Logo, SamePictureAtEverySizeAndPixelRatioAlsoAsAnIcon) {
     const QImage large = logo(1024);
     const QRect largeLetter = boundingBox(large, isMonogram);
-    for (auto [size, ratio] : {std::pair{17, 1.0}, {66, 1.0}, {17, 2.0}}) {
+    const QIcon icon = logoIcon();
+    for (auto [request, ratio] :
+         {std::pair{QSize(17, 17), 1.0}, {QSize(66, 66), 1.0}, {QSize(17, 17), 2.0}, {QSize(24, 16), 1.0}}) {
+        SCOPED_TRACE(testing::Message() << request.width() << "x" << request.height() << "@" << ratio);
+        const int size = std::min(request.width(), request.height()), pixels = qRound(size * ratio);
         const QImage small = logo(size, ratio);
-        const int pixels = qRound(size * ratio);
         ASSERT_EQ(small.size(), QSize(pixels, pixels));
         EXPECT_EQ(small.devicePixelRatio(), ratio);
         const QImage reference = large.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        EXPECT_LT(meanDifference(small, reference), pixels < 20 ? 10 : 6) << pixels;
+        EXPECT_LT(meanDifference(small, reference), pixels < 20 ? 10 : 6);
         EXPECT_NEAR(boundingBox(small, isMonogram).center().y(), largeLetter.center().y() * pixels / 1024.0, 1.5);
-    }
-}
-
-TEST(LogoIcon, TheLogoAtTheSizeAskedForInEveryMode) {
-    const QIcon icon = logoIcon();
-    ASSERT_FALSE(icon.isNull());
-    // The status menu asks for its small icon size; a wide request still gets the square logo.
-    for (auto [size, ratio, pixels] : {std::tuple{QSize(17, 17), 1.0, 17},
-                                       {QSize(17, 17), 2.0, 34},
-                                       {QSize(16, 16), 1.0, 16},
-                                       {QSize(24, 16), 1.0, 16}}) {
-        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << "@" << ratio);
-        const QImage drawn = logo(pixels);
-        const QImage normal = icon.pixmap(size, ratio, QIcon::Normal).toImage();
-        ASSERT_EQ(normal.size(), QSize(pixels, pixels));
-        EXPECT_LT(meanDifference(normal, drawn), 1.0);
-        EXPECT_GT(meanDifference(normal, drawn.mirrored(true, true)), 10);
-        // The header row is disabled; its logo is not greyed.
-        EXPECT_LT(meanDifference(icon.pixmap(size, ratio, QIcon::Disabled).toImage(), drawn), 1.0);
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            const QImage drawn = icon.pixmap(request, ratio, mode).toImage();
+            ASSERT_EQ(drawn.size(), QSize(pixels, pixels)) << mode;
+            EXPECT_LT(meanDifference(drawn, small), 1.0) << mode;
+        }
     }
 }
 

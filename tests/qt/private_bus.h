@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include "support/temp_dir.h"
 
 namespace tavix::test {
@@ -47,6 +49,14 @@ class PrivateBus {
     QProcess daemon_;
     QString address_;
     QStringList names_;
+};
+
+// A test with a private bus of its own, skipped where there is no dbus-daemon.
+struct OnPrivateBus : testing::Test {
+    void SetUp() override {
+        if (!bus.up()) GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup.sh installs it)";
+    }
+    PrivateBus bus;
 };
 
 }  // namespace tavix::test

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -51,11 +50,10 @@ int runAnswering(QProcess& program) {
     return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
 }
 
-TEST(SessionInstance, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRuntimeFolder) {
-    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) GTEST_SKIP() << "no dbus-daemon";
+using SessionInstanceOnBus = test::OnPrivateBus;
+
+TEST_F(SessionInstanceOnBus, LaterStartsOfTheSessionReachTheRunningCopyWhateverTheirRuntimeFolder) {
     test::TempDir dir;
-    test::PrivateBus bus;
-    ASSERT_TRUE(bus.up());
     Recorder running;
     SessionInstance first(bus.connect(QStringLiteral("first")));
     ASSERT_EQ(first.claim(running), InstanceClaim::claimed);

@@ -10,6 +10,7 @@
 
 #include "pixels.h"
 #include "platform/qt/artwork.h"
+#include "platform/qt/card.h"
 #include "platform/qt/tavix_button.h"
 #include "support/test_app.h"
 
@@ -33,7 +34,12 @@ QString serverLine(QWidget* window) {
     return label ? label->text() : QStringLiteral("(no label there)");
 }
 
-TEST(SettingsWindow, FixedSizeLayoutFontsColoursAndCommands) {
+std::tuple<std::string, int, int> fontOf(const QWidget* widget) {
+    const QFontInfo font(widget->font());
+    return {font.family().toStdString(), font.pixelSize(), font.weight()};
+}
+
+TEST(SettingsWindow, FixedSizeAndAWidgetForEachElementOfTheModel) {
     Built built;
     QWidget& window = built.window();
     EXPECT_EQ(window.size(), QSize(560, 600));
@@ -42,58 +48,54 @@ TEST(SettingsWindow, FixedSizeLayoutFontsColoursAndCommands) {
     const auto buttons = Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
     EXPECT_EQ(window.windowFlags() & buttons, Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
 
-    using enum LiveLabel;
-    const QColor white = rgb(1, 1, 1), faint = rgb(1, 1, 1, 0.38), ink = rgb(0.045, 0.11, 0.09);
-    const struct {
-        const char* text;  // as first shown; live labels are found by their role
-        LiveLabel live;
-        QRect frame;
-        int pixelSize, weight;
-        QColor colour;                        // a button's ink
-        std::optional<Command> command = {};  // buttons
-    } elements[] = {
-        {"Tavix Link", none, {110, 34, 300, 32}, 27, 700, white},
-        {"Your computer, ready to help.", none, {111, 71, 340, 20}, 13, 400, rgb(1, 1, 1, 0.55)},
-        {"CONNECTION", none, {45, 134, 200, 16}, 10, 700, rgb(1, 1, 1, 0.45)},
-        {"Checking…", status, {45, 155, 390, 35}, 28, 600, rgb(0.61, 0.94, 0.73)},
-        {"tavix.example", none, {45, 196, 330, 22}, 13, 400, rgb(1, 1, 1, 0.55)},
-        {"", activity, {45, 223, 430, 18}, 12, 400, rgb(1, 1, 1, 0.45)},
-        {"ANDROID DEVICE", none, {45, 281, 180, 16}, 10, 700, rgb(1, 1, 1, 0.45)},
-        {"Checking…", phone, {45, 301, 285, 25}, 16, 600, white},
-        {"", computer, {316, 303, 200, 20}, 11, 400, rgb(1, 1, 1, 0.48)},
-        {"QUICK ACTIONS", none, {28, 354, 250, 16}, 10, 700, rgb(1, 1, 1, 0.45)},
-        {"Runs quietly in the background when this window is closed.", none, {28, 565, 500, 18}, 11, 400, faint},
-        {"Open Devices & History", none, {24, 382, 249, 44}, 13, 600, ink, Command::openDevices},
-        {"Pair / Change Account", none, {287, 382, 249, 44}, 13, 600, white, Command::pairAccount},
-        {"Pair Android over Wi-Fi", none, {24, 437, 249, 44}, 13, 600, white, Command::pairPhone},
-        {"Connect Android over Wi-Fi", none, {287, 437, 249, 44}, 13, 600, white, Command::connectPhone},
-        {"Pause / Resume Tasks", none, {24, 492, 249, 44}, 13, 600, white, Command::togglePause},
-        {"View Bridge Logs", none, {287, 492, 249, 44}, 13, 600, white, Command::logs},
-    };
-    for (const auto& e : elements) {
+    const SettingsModel model = settingsModel("tavix.example");
+    const auto widgets = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(widgets.size(), qsizetype(model.elements.size()));
+    QStringList texts;
+    for (std::size_t i = 0; i < model.elements.size(); ++i) {
+        const SettingsElement& e = model.elements[i];
+        QWidget* widget = widgets[qsizetype(i)];
         SCOPED_TRACE(e.text);
-        QWidget* widget = e.live != none ? built.settings.liveLabel(e.live) : nullptr;
-        for (QWidget* child : window.findChildren<QWidget*>()) {
-            if (!widget && child->property("text").toString() == QString::fromUtf8(e.text)) widget = child;
-        }
-        ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), e.frame);
-        const QFontInfo font(widget->font());
-        EXPECT_EQ(std::tuple(font.family().toStdString(), font.pixelSize(), font.weight()),
-                  std::tuple("Inter", e.pixelSize, e.weight));
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            EXPECT_EQ(label->text(), QString::fromUtf8(e.text));
+        // Flipped: the model's y runs up from the bottom.
+        const Frame f = e.frame.topLeft(600);
+        EXPECT_EQ(widget->geometry(), QRect(int(f.x), int(f.y), int(f.width), int(f.height)));
+        if (e.kind == SettingsElement::Kind::label) {
+            auto* label = qobject_cast<QLabel*>(widget);
+            ASSERT_NE(label, nullptr);
+            texts.append(label->text());
+            EXPECT_EQ(label->text(), QString::fromStdString(e.text));
             EXPECT_EQ(label->textFormat(), Qt::PlainText);
-            EXPECT_EQ(test::hex(label->palette().color(QPalette::WindowText)), test::hex(e.colour));
-            continue;
+            EXPECT_EQ(fontOf(label), std::tuple("Inter", int(e.fontSize), e.weight));
+            EXPECT_EQ(test::hex(label->palette().color(QPalette::WindowText)), test::hex(toColor(e.colour)));
+            EXPECT_TRUE(e.live == LiveLabel::none || built.settings.liveLabel(e.live) == label);
+        } else if (e.kind == SettingsElement::Kind::button) {
+            auto* button = qobject_cast<TavixButton*>(widget);
+            ASSERT_NE(button, nullptr);
+            EXPECT_EQ(button->text(), QString::fromStdString(e.text));
+            EXPECT_EQ(fontOf(button), std::tuple("Inter", 13, 600));
+            EXPECT_EQ(test::hex(button->ink), test::hex(e.primary ? toColor(model.primaryInk) : QColor(Qt::white)));
+            built.performed.clear();
+            button->click();
+            EXPECT_EQ(built.performed, std::vector<Command>{e.command});
         }
-        auto* button = qobject_cast<TavixButton*>(widget);
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(test::hex(button->ink), test::hex(e.colour));
-        built.performed.clear();
-        button->click();
-        EXPECT_EQ(built.performed, std::vector<Command>{*e.command});
     }
+    // Each live line shows what it is given.
+    built.settings.setLabels({"status", true, "phone", "computer", "activity"});
+    for (auto [which, text] : {std::pair{LiveLabel::status, "status"},
+                               {LiveLabel::phone, "phone"},
+                               {LiveLabel::computer, "computer"},
+                               {LiveLabel::activity, "activity"}}) {
+        EXPECT_EQ(built.settings.liveLabel(which)->text(), QLatin1String(text));
+    }
+    // The model's own texts, spot-checked: the button titles are in the Tab order test.
+    EXPECT_EQ(texts.mid(0, 5),
+              (QStringList{"Tavix Link", "Your computer, ready to help.", "CONNECTION", "Checking…", "tavix.example"}));
+    EXPECT_EQ(texts.last(), QStringLiteral("Runs quietly in the background when this window is closed."));
+    // And two places, the largest line and the last button, as drawn up.
+    QLabel* status = built.settings.liveLabel(LiveLabel::status);
+    EXPECT_EQ(status->geometry(), QRect(45, 155, 390, 35));
+    EXPECT_EQ(fontOf(status), std::tuple("Inter", 28, 600));
+    EXPECT_EQ(window.findChildren<TavixButton*>().last()->geometry(), QRect(287, 492, 249, 44));
 }
 
 TEST(SettingsWindow, PaintsTheColoursAndTextFromTheTopOfItsFrameAndCutsLongLines) {
@@ -185,12 +187,10 @@ TEST(SettingsWindow, KeyboardFocusRingTabOrderSpaceAndReturn) {
 
 // The application on fakes, but with the real settings window.
 struct App : test::TestApp {
-    // The live lines and the status line's colour.
+    // The status line's colour and the phone line (what the lines say is the ui's).
     std::vector<std::string> shown() const {
-        const auto text = [this](LiveLabel which) { return window.liveLabel(which)->text().toStdString(); };
         const QColor colour = window.liveLabel(LiveLabel::status)->palette().color(QPalette::WindowText);
-        return {text(LiveLabel::status), test::hex(colour), text(LiveLabel::phone), text(LiveLabel::computer),
-                text(LiveLabel::activity)};
+        return {test::hex(colour), window.liveLabel(LiveLabel::phone)->text().toStdString()};
     }
 
     SettingsWindow window;
@@ -202,16 +202,14 @@ TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {
     const std::string mint = test::hex(rgb(0.61, 0.94, 0.73)), secondary = test::hex(rgb(1, 1, 1, 0.55));
     test::writeFile(app.root() / "token", "secret");
     test::writeFile(app.root() / "config", "SERVER=https://link.example.org:8443/path\n");
-    app.writeStatus({{"connected", true},
-                     {"computer", true},
-                     {"devices", {{{"model", "Pixel 8"}, {"state", "device"}}, {{"state", "offline"}}}}});
+    app.writeStatus(
+        {{"connected", true}, {"devices", {{{"model", "Pixel 8"}, {"state", "device"}}, {{"state", "offline"}}}}});
     app.tavix.showSettings();
     QWidget* window = app.window.window();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     // Two phones: the one-line label shows the first and marks that more follows.
-    EXPECT_EQ(app.shown(), (std::vector<std::string>{"Connected", mint, "Pixel 8 · device…", "Computer tasks available",
-                                                     "Ready when you are"}));
+    EXPECT_EQ(app.shown(), (std::vector<std::string>{mint, "Pixel 8 · device…"}));
     EXPECT_EQ(serverLine(window), QStringLiteral("link.example.org"));
     QPointer<QWidget> guard(window);
     window->move(40, 30);
@@ -225,8 +223,7 @@ TEST(SettingsWindowInApp, RefreshedWhileShownOrHiddenAndShownAgainInPlace) {
     test::writeFile(app.root() / "paused", "");
     test::writeFile(app.root() / "config", "SERVER=https://elsewhere.example\n");
     app.tavix.refresh();
-    EXPECT_EQ(app.shown(), (std::vector<std::string>{"Paused", secondary, "Pixel 8 · device…",
-                                                     "Computer tasks available", "New tasks are paused"}));
+    EXPECT_EQ(app.shown(), (std::vector<std::string>{secondary, "Pixel 8 · device…"}));
 
     const int activations = app.application.activations;
     app.tavix.showSettings();
