@@ -11,6 +11,9 @@ list=scripts/mutants.txt
 build=build/mutants
 pattern=${1:-}
 
+# A fault left behind by an earlier run would be counted as caught by every later one.
+if ! git diff --quiet -- src; then echo "mutants: src/ has uncommitted changes; run it on a clean tree"; exit 1; fi
+
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DTAVIX_BUILD_BENCH=OFF \
   -DTAVIX_BUILD_DATA=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=OFF >/dev/null || exit 1
 cmake --build "$build" -j "$(nproc)" >/dev/null || { echo "mutants: the tree does not build as it is"; exit 1; }
@@ -20,7 +23,9 @@ restore() { [ -n "$saved" ] && cp "$saved.orig" "$saved" && rm -f "$saved.orig";
 trap 'restore; exit 130' INT TERM
 
 planted=0 caught=0 stale=0 survivors=()
-while IFS= read -r line; do
+# The list comes in on its own descriptor: a test that reads its standard input must not move through the list.
+exec </dev/null
+while IFS= read -r line <&3; do
   [[ -z $line || $line == \#* ]] && continue
   [[ -n $pattern && $line != *"$pattern"* ]] && continue
   IFS=$'\t' read -r file from to <<<"$line"
@@ -45,7 +50,7 @@ EOF
     caught=$((caught + 1))
   fi
   restore
-done <"$list"
+done 3<"$list"
 cmake --build "$build" -j "$(nproc)" >/dev/null 2>&1
 
 echo "mutants: $planted planted, $caught caught, ${#survivors[@]} survived, $stale no longer in the code (fix the list)"
