@@ -113,6 +113,8 @@ TEST(Commands, OneSetOfRulesForEveryWayIn) {
         return answer ? answer->reason : std::string();
     };
     EXPECT_EQ(refusal("restart"), "Not paired: Pair this computer with an account first.");
+    const auto asked = app.menu->request(Command::restart);  // the command line's way in
+    EXPECT_EQ(asked ? std::string(asked->title) : "", "Not paired");
     test::writeFile(app.root() / "token", "t");
     app.writeStatus({{"connected", true}, {"busy", "job"}});
     EXPECT_EQ(refusal("disconnect"), "Task still running: Wait for the current task to finish before disconnecting.");

@@ -74,6 +74,12 @@ TEST(StatusReading, AnyHonestSizeReadsWholeAndTheSameWhateverItsSize) {
         R"({"x":{"y":"\q"},"connected":true})",
         R"({"x":[1},"connected":true})",
         R"({"devices":[{"model":"M"},{"n":-}]})",
+        // Twenty phones are listed and the rest counted, by either reader.
+        R"({"devices":[)" + [] {
+            std::string many;
+            for (int i = 0; i < 21; ++i) many += R"({"model":"M"},)";
+            return many;
+        }() + R"({"model":"last"}]})",
         // Past the phones that are listed, one that is no object still voids the list.
         R"({"devices":[)" +
             [] {
@@ -112,6 +118,12 @@ TEST(StatusReading, AKeptReadingFollowsEveryChangeOfTheFile) {
         EXPECT_EQ(file.read(path.c_str()), expected) << text.value_or("missing").substr(0, 20);
         EXPECT_EQ(file.read(path.c_str()), expected) << "read again";
     }
+    // Where timestamps are coarse, two writes in one tick leave the same identity: a reading taken within a tenth of
+    // a second of a change is not kept.
+    std::ofstream(path, std::ios::trunc) << R"({"busy":"g"})";
+    EXPECT_FALSE(settled(identityOf(path.c_str()).value()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(settled(identityOf(path.c_str()).value()));
 }
 
 TEST(StatusReading, EachKeyOfItsOwnType) {
